@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/datagram_endpoint.h"
+#include "protocol/packets.h"
+#include "protocol/ticks.h"
+
+namespace protocol {
+
+inline constexpr std::size_t kTableSlots = 128;
+inline constexpr std::int32_t kDiscoveryReceiveBufferSize = 1056;
+inline constexpr std::int32_t kDiscoveryReceiveTimeoutMs = 500;
+
+// The discovered cameras: slots 0 to count-1 in discovery order. Slots at and past the count
+// keep what an earlier search left there and are never read.
+struct CameraTable {
+    std::array<CameraRecord, kTableSlots> slots{};
+    std::uint8_t count = 0;
+};
+
+// One row of the camera list: the number shown (from 1) and the camera's description.
+struct CameraRow {
+    std::string number;
+    std::string description;
+};
+
+// Three search passes on port 15500, each listening searchListenSeconds; pass 1 fills the table
+// directly, passes 2 and 3 are merged in afterwards by MAC. Endpoint exceptions propagate and end
+// the search at once, leaving the table as it was at that moment.
+void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
+                     std::uint32_t searchListenSeconds, const TickSource& ticks = systemTicks);
+
+std::vector<CameraRow> cameraRows(const CameraTable& table);
+
+} // namespace protocol
