@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,15 +11,17 @@ namespace hostnet {
 
 inline constexpr int kEthernetType = 6;
 inline constexpr int kMaxAdapters = 4;
+// Characters the host edit can show; pcGroupTexts cuts a longer host text to this.
+inline constexpr std::size_t kHostTextRoom = 31;
 
 // The facts of one adapter that the program uses.
 struct AdapterEntry {
-    int type = 0;                    // kEthernetType for Ethernet-like adapters
-    std::string description;         // up to 131 characters
+    int type = 0;                      // kEthernetType for Ethernet-like adapters
+    std::string description;           // up to 131 characters
     std::vector<std::uint8_t> address; // hardware address, any length
-    std::string ipAddress;           // first IPv4 address, dotted text ("0.0.0.0" when none)
-    std::string ipMask;              // its mask, dotted text
-    std::string gateway;             // first default gateway, dotted text
+    std::string ipAddress;             // first IPv4 address, dotted text ("0.0.0.0" when none)
+    std::string ipMask;                // its mask, dotted text
+    std::string gateway;               // first default gateway, dotted text; empty when none
 };
 
 struct NetworkParameters {
@@ -47,7 +50,9 @@ struct HostAdapterInfo {
 // than 0.0.0.0) and the network parameters. True when at least one adapter is on-line.
 bool LoadHostAdapterInfo(HostAdapterInfo& info, AdapterSource& source);
 
-// The seven texts of the PC group, from the first adapter and the network parameters.
+// The seven texts of the PC group, from the first adapter and the network parameters. Texts whose
+// source is missing (no adapter stored, no network parameters) are empty; an adapter without a
+// gateway shows "0.0.0.0".
 struct PcGroupTexts {
     std::string hostName;
     std::string macAddress;
