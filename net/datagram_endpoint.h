@@ -23,7 +23,8 @@ public:
 
     // Waits at most timeoutMs (0 only looks, -1 takes ReceiveTimeout, -2 waits without limit)
     // for one datagram and reads it into buffer. Returns its length, 0 when none came.
-    virtual std::int32_t ReceiveDatagram(void* buffer, std::int32_t size, std::int32_t timeoutMs) = 0;
+    virtual std::int32_t ReceiveDatagram(void* buffer, std::int32_t size,
+                                         std::int32_t timeoutMs) = 0;
 };
 
 } // namespace net

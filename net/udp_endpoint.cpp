@@ -1,0 +1,125 @@
+#include "net/udp_endpoint.h"
+
+#include <sys/socket.h>
+
+#include "net/error_text.h"
+#include "net/exceptions.h"
+
+namespace net {
+
+UdpEndpoint::UdpEndpoint() : stack_(acquireProcessStack()), sharesProcessStack_(true) {}
+
+UdpEndpoint::UdpEndpoint(SocketStack& stack) : stack_(stack), sharesProcessStack_(false) {}
+
+UdpEndpoint::~UdpEndpoint()
+{
+    handle_.reset();
+    if (sharesProcessStack_) {
+        releaseProcessStack();
+    }
+}
+
+void UdpEndpoint::setActive(bool value)
+{
+    if (value == active()) {
+        return;
+    }
+    if (value) {
+        activate();
+    } else {
+        handle_.reset();
+    }
+}
+
+bool UdpEndpoint::active() const
+{
+    return handle_ && handle_->open();
+}
+
+void UdpEndpoint::setBroadcastEnabled(bool value)
+{
+    if (value == BroadcastEnabled) {
+        return;
+    }
+    // Stored only once applied: a change the socket refused is tried again by the next call
+    // instead of being taken for done.
+    if (active()) {
+        applyBroadcast(value);
+    }
+    BroadcastEnabled = value;
+}
+
+void UdpEndpoint::activate()
+{
+    if (!handle_) {
+        handle_ = std::make_unique<SocketHandle>(stack_);
+    }
+    if (handle_->open()) {
+        return;
+    }
+    handle_->allocate();
+    try {
+        applyBroadcast(BroadcastEnabled);
+    } catch (...) {
+        // An open socket without the permission would never get it, since later calls see the
+        // endpoint active; without a socket the next call starts over.
+        handle_->close();
+        throw;
+    }
+}
+
+void UdpEndpoint::applyBroadcast(bool value)
+{
+    const int option = value ? -1 : 0;
+    if (stack_.setSocketOption(handle_->socket(), SOL_SOCKET, SO_BROADCAST, &option,
+                               sizeof option) != 0) {
+        stack_.raiseSocketError();
+    }
+}
+
+void UdpEndpoint::SendDatagram(const void* data, std::int32_t count)
+{
+    // Resolved on every send: nothing is cached between exchanges.
+    const std::string quad = stack_.resolveHost(Host);
+    activate();
+    SocketAddress target;
+    target.address = SocketStack::textToAddress(quad);
+    target.port = static_cast<std::uint16_t>(Port & 0xFFFF);
+    const int sent = stack_.sendTo(handle_->socket(), data, count, target);
+    if (sent == -1) {
+        const std::int32_t error = stack_.lastError();
+        if (error == kErrorMessageTooLong) {
+            throw EIdPackageSizeTooBig();
+        }
+        throw EIdSocketError(error);
+    }
+    if (sent != count) {
+        throw EIdNotAllBytesSent();
+    }
+}
+
+std::int32_t UdpEndpoint::ReceiveDatagram(void* buffer, std::int32_t size, std::int32_t timeoutMs)
+{
+    if (timeoutMs == -1) {
+        timeoutMs = ReceiveTimeout;
+    }
+    activate();
+    // Anything but exactly one ready socket, a failed wait included, means nothing came.
+    if (stack_.waitForReadable(handle_->socket(), timeoutMs) != 1) {
+        return 0;
+    }
+    SocketAddress sender;
+    const int length = stack_.receiveFrom(handle_->socket(), buffer, size, sender);
+    if (length == -1) {
+        stack_.raiseSocketError();
+    }
+    if (length > size) {
+        throw EIdSocketError(kErrorMessageTooLong);
+    }
+    if (length == 0) {
+        throw EIdUDPReceiveErrorZeroBytes();
+    }
+    return length;
+}
+
+} // namespace net
