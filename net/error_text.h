@@ -9,6 +9,7 @@ namespace net {
 // platform's own numbers are, so that messages and ErrorCode values look the same everywhere.
 inline constexpr std::int32_t kErrorAccessDenied = 10013;
 inline constexpr std::int32_t kErrorInvalidArgument = 10022;
+inline constexpr std::int32_t kErrorWouldBlock = 10035;
 inline constexpr std::int32_t kErrorMessageTooLong = 10040;
 inline constexpr std::int32_t kErrorNetworkUnreachable = 10051;
 

@@ -83,7 +83,10 @@ int PosixSocketStack::receiveFrom(SocketId socket, void* buffer, std::int32_t si
     sockaddr_in sender{};
     socklen_t senderLength = sizeof sender;
     // MSG_TRUNC makes recvfrom answer the datagram's real length even when it was cut to size.
-    const ssize_t length = ::recvfrom(socket, buffer, static_cast<std::size_t>(size), MSG_TRUNC,
+    // MSG_DONTWAIT: the kernel may drop a datagram with a bad checksum after the wait reported it,
+    // and a blocking read would then hang until some other datagram came.
+    const ssize_t length = ::recvfrom(socket, buffer, static_cast<std::size_t>(size),
+                                      MSG_TRUNC | MSG_DONTWAIT,
                                       reinterpret_cast<sockaddr*>(&sender), &senderLength);
     if (length < 0) {
         return failed();

@@ -111,6 +111,10 @@ std::int32_t UdpEndpoint::ReceiveDatagram(void* buffer, std::int32_t size, std::
     SocketAddress sender;
     const int length = stack_.receiveFrom(handle_->socket(), buffer, size, sender);
     if (length == -1) {
+        // The datagram the wait saw was dropped before it could be read: nothing arrived.
+        if (stack_.lastError() == kErrorWouldBlock) {
+            return 0;
+        }
         stack_.raiseSocketError();
     }
     if (length > size) {
