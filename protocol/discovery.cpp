@@ -1,0 +1,119 @@
+#include "protocol/discovery.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace protocol {
+
+namespace {
+
+constexpr const char* kBroadcastHost = "255.255.255.255";
+
+// Answers of pass 2 or 3, kept aside until all passes are done.
+struct PassCollection {
+    std::array<CameraRecord, kTableSlots> entries{};
+    std::uint8_t count = 0;
+};
+
+void sendSearch(net::DatagramEndpoint& endpoint)
+{
+    endpoint.setActive(true);
+    endpoint.setBroadcastEnabled(true);
+    endpoint.setHost(kBroadcastHost);
+    endpoint.setPort(kSearchPort);
+    auto request = searchRequestBytes();
+    endpoint.SendDatagram(request.data(), static_cast<std::int32_t>(request.size()));
+}
+
+// Receives for one pass window and hands every camera answer to `keep`. The window is measured
+// as an unsigned difference so that a wrap of the tick counter does not cut it short.
+template <typename Keep>
+void listen(net::DatagramEndpoint& endpoint, std::uint32_t searchListenSeconds,
+            const TickSource& ticks, std::uint8_t* buffer, Keep keep)
+{
+    const std::uint64_t windowMs = std::uint64_t{searchListenSeconds} * 1000;
+    const std::uint32_t start = ticks();
+    std::uint32_t elapsed = 0;
+    do {
+        std::int32_t received = endpoint.ReceiveDatagram(buffer, kDiscoveryReceiveBufferSize,
+                                                         kDiscoveryReceiveTimeoutMs);
+        if (received > 0) {
+            std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(received),
+                                                      kDiscoveryReceiveBufferSize);
+            if (isRespondPacket(buffer, count))
+                keep(buffer, count);
+        }
+        elapsed = ticks() - start;
+    } while (elapsed <= windowMs);
+}
+
+void listenInto(net::DatagramEndpoint& endpoint, std::uint32_t searchListenSeconds,
+                const TickSource& ticks, std::uint8_t* buffer, PassCollection& pass)
+{
+    pass.count = 0;
+    listen(endpoint, searchListenSeconds, ticks, buffer,
+           [&pass](const std::uint8_t* data, std::size_t count) {
+               if (pass.count < kTableSlots)
+                   storeRespondPacket(data, count, pass.entries[pass.count++]);
+           });
+}
+
+bool tableHasMac(const CameraTable& table, const MacBytes& mac)
+{
+    for (std::size_t i = 0; i < table.count; ++i) {
+        if (macAddress(table.slots[i]) == mac)
+            return true;
+    }
+    return false;
+}
+
+void merge(CameraTable& table, const PassCollection& pass)
+{
+    for (std::size_t i = 0; i < pass.count && table.count < kTableSlots; ++i) {
+        const CameraRecord& entry = pass.entries[i];
+        if (!tableHasMac(table, macAddress(entry)))
+            table.slots[table.count++] = entry;
+    }
+}
+
+} // namespace
+
+void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
+                     std::uint32_t searchListenSeconds, const TickSource& ticks)
+{
+    std::array<std::uint8_t, kDiscoveryReceiveBufferSize> buffer{};
+
+    sendSearch(endpoint);
+    table.count = 0;
+    // A camera answering twice in this pass is stored twice: pass 1 does not compare answers.
+    listen(endpoint, searchListenSeconds, ticks, buffer.data(),
+           [&table](const std::uint8_t* data, std::size_t count) {
+               if (table.count < kTableSlots)
+                   storeRespondPacket(data, count, table.slots[table.count++]);
+           });
+    if (table.count >= kTableSlots)
+        return;
+
+    auto second = std::make_unique<PassCollection>();
+    auto third = std::make_unique<PassCollection>();
+
+    sendSearch(endpoint);
+    listenInto(endpoint, searchListenSeconds, ticks, buffer.data(), *second);
+    sendSearch(endpoint);
+    listenInto(endpoint, searchListenSeconds, ticks, buffer.data(), *third);
+
+    merge(table, *second);
+    merge(table, *third);
+}
+
+std::vector<CameraRow> cameraRows(const CameraTable& table)
+{
+    std::vector<CameraRow> rows;
+    rows.reserve(table.count);
+    for (std::size_t i = 0; i < table.count; ++i)
+        rows.push_back(
+            {std::to_string(i + 1), countedTextValue(table.slots[i], offset::cameraDescription)});
+    return rows;
+}
+
+} // namespace protocol

@@ -1,0 +1,37 @@
+#include "protocol/settings_write.h"
+
+#include <algorithm>
+#include <array>
+
+namespace protocol {
+
+bool writeSettings(net::DatagramEndpoint& endpoint, const ParameterPacket& packet,
+                   std::int32_t ackWaitSeconds, const TickSource& ticks)
+{
+    endpoint.setActive(true);
+    endpoint.setBroadcastEnabled(true);
+    endpoint.setHost("255.255.255.255");
+    endpoint.setPort(kParameterPort);
+    endpoint.SendDatagram(packet.bytes.data(), static_cast<std::int32_t>(packet.bytes.size()));
+
+    const AckBytes expected = expectedAck(parameterPacketMac(packet));
+
+    // Datagrams from any sender are appended until 22 bytes are in; whatever came first decides.
+    std::array<std::uint8_t, kAckBufferSize> answer{};
+    std::int32_t received = 0;
+    const std::int64_t waitMs = std::int64_t{ackWaitSeconds} * 1000;
+    const std::uint32_t start = ticks();
+    std::int32_t elapsed = 0;
+    do {
+        const std::int32_t room = kAckBufferSize - received;
+        std::int32_t got =
+            endpoint.ReceiveDatagram(answer.data() + received, room, kAckReceiveTimeoutMs);
+        received += std::clamp(got, 0, room);
+        // Signed on purpose: a clock that steps back must not end the wait early.
+        elapsed = static_cast<std::int32_t>(ticks() - start);
+    } while (elapsed <= waitMs && received < static_cast<std::int32_t>(kAckSize));
+
+    return std::equal(expected.begin(), expected.end(), answer.begin());
+}
+
+} // namespace protocol

@@ -1,0 +1,246 @@
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "protocol/discovery.h"
+#include "protocol/settings_write.h"
+#include "scripted_endpoint.h"
+
+using namespace protocol;
+
+namespace {
+
+// A camera's answer: its MAC ends in `id`, its description is `description`, and `marker`
+// (byte 31, never interpreted) tells apart several answers of one camera.
+Bytes answer(std::uint8_t id, const std::string& description, std::uint8_t marker = 0)
+{
+    Bytes bytes(523, 0);
+    std::memcpy(bytes.data(), "MORVAK INFO RESPOND", 19);
+    const std::uint8_t mac[] = {0x00, 0x0e, 0x53, 0x00, 0x01, id};
+    std::memcpy(bytes.data() + 20, mac, 6);
+    bytes[31] = marker;
+    bytes[304] = static_cast<std::uint8_t>(description.size());
+    std::memcpy(bytes.data() + 305, description.data(), description.size());
+    return bytes;
+}
+
+std::vector<std::string> descriptions(const CameraTable& table)
+{
+    std::vector<std::string> texts;
+    for (const CameraRow& row : cameraRows(table))
+        texts.push_back(row.description);
+    return texts;
+}
+
+} // namespace
+
+TEST(Discovery, EachPassSearchesOnPort15500EvenAfterAWrite)
+{
+    ScriptedEndpoint endpoint;
+    CameraTable table;
+    ParameterPacket packet;
+    writeSettings(endpoint, packet, 1, endpoint.ticks());
+    ASSERT_EQ(endpoint.sends.back().settings.port, 15600);
+
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    ASSERT_EQ(endpoint.sends.size(), 4u);
+    for (std::size_t i = 1; i < 4; ++i) {
+        const auto& send = endpoint.sends[i];
+        EXPECT_TRUE(send.settings.active);
+        EXPECT_TRUE(send.settings.broadcast);
+        EXPECT_EQ(send.settings.host, "255.255.255.255");
+        EXPECT_EQ(send.settings.port, 15500);
+        EXPECT_EQ(std::string(send.bytes.begin(), send.bytes.end()), "MORVAK INFO SEARCH");
+    }
+    for (const auto& receive : endpoint.receives) {
+        if (receive.sendsBefore > 1) {
+            EXPECT_EQ(receive.size, 1056);
+            EXPECT_EQ(receive.timeoutMs, 500);
+        }
+    }
+    EXPECT_EQ(table.count, 0);
+}
+
+class DiscoveryClock : public ::testing::TestWithParam<std::uint32_t> {};
+
+// Each pass listens at least one second after its send and at most half a second longer,
+// also when the tick counter wraps during a pass.
+TEST_P(DiscoveryClock, PassesLastOneToOneAndAHalfSeconds)
+{
+    ScriptedEndpoint endpoint(GetParam());
+    // Pass 1's third receive starts at its window's very end, so an answer 1.2 s after the
+    // first search still belongs to pass 1 and is listed before pass 2's.
+    endpoint.schedule(1, 1200, answer(1, "late in pass 1"));
+    endpoint.schedule(2, 10, answer(2, "early in pass 2"));
+    CameraTable table;
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    ASSERT_EQ(endpoint.sends.size(), 3u);
+    std::int64_t ends[] = {endpoint.sends[1].at, endpoint.sends[2].at,
+                           endpoint.receives.back().endedAt};
+    for (std::size_t pass = 0; pass < 3; ++pass) {
+        std::int64_t length = ends[pass] - endpoint.sends[pass].at;
+        EXPECT_GE(length, 1000) << "pass " << pass + 1;
+        EXPECT_LE(length, 1500) << "pass " << pass + 1;
+    }
+    EXPECT_EQ(descriptions(table), (std::vector<std::string>{"late in pass 1", "early in pass 2"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(StartTicks, DiscoveryClock,
+                         ::testing::Values(5000u, 0xFFFFFF00u, 0xFFFFFC00u));
+
+TEST(Discovery, MergesLaterPassesByMacKeepingTheEarliestAnswer)
+{
+    ScriptedEndpoint endpoint;
+    // Camera 1 answers every pass; camera 2 is silent in pass 1; camera 3 only in pass 3.
+    endpoint.schedule(1, 100, answer(1, "every pass", 1));
+    endpoint.schedule(2, 100, answer(1, "every pass", 2));
+    endpoint.schedule(3, 100, answer(1, "every pass", 3));
+    endpoint.schedule(2, 50, answer(2, "from pass 2", 2));
+    endpoint.schedule(3, 50, answer(2, "from pass 3", 3));
+    endpoint.schedule(3, 700, answer(3, "only pass 3", 3));
+    endpoint.schedule(1, 300, answer(4, "second in pass 1", 1));
+
+    CameraTable table;
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    EXPECT_EQ(descriptions(table), (std::vector<std::string>{"every pass", "second in pass 1",
+                                                             "from pass 2", "only pass 3"}));
+    EXPECT_EQ(table.slots[0].bytes[31], 1);
+    EXPECT_EQ(table.slots[2].bytes[31], 2);
+}
+
+TEST(Discovery, RepeatsCountOnlyWithinPassOne)
+{
+    ScriptedEndpoint endpoint;
+    endpoint.schedule(1, 100, answer(1, "twice in pass 1"));
+    endpoint.schedule(1, 200, answer(1, "twice in pass 1"));
+    endpoint.schedule(2, 100, answer(2, "twice in pass 2"));
+    endpoint.schedule(2, 200, answer(2, "twice in pass 2"));
+    // Equal descriptions, different cameras.
+    endpoint.schedule(2, 300, answer(3, "same name"));
+    endpoint.schedule(2, 400, answer(4, "same name"));
+
+    CameraTable table;
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    EXPECT_EQ(descriptions(table),
+              (std::vector<std::string>{"twice in pass 1", "twice in pass 1", "twice in pass 2",
+                                        "same name", "same name"}));
+}
+
+TEST(Discovery, FullFirstPassEndsTheSearch)
+{
+    ScriptedEndpoint endpoint;
+    for (int i = 0; i < 130; ++i)
+        endpoint.schedule(1, i, answer(static_cast<std::uint8_t>(i), std::to_string(i)));
+    CameraTable table;
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    EXPECT_EQ(endpoint.sends.size(), 1u);
+    ASSERT_EQ(table.count, 128);
+    EXPECT_EQ(countedTextValue(table.slots[127], offset::cameraDescription), "127");
+}
+
+TEST(Discovery, MergesStopAtTheTableLimit)
+{
+    ScriptedEndpoint endpoint;
+    for (int i = 0; i < 127; ++i)
+        endpoint.schedule(1, i, answer(static_cast<std::uint8_t>(i), "first"));
+    endpoint.schedule(2, 10, answer(0, "known"));
+    endpoint.schedule(2, 20, answer(200, "new in pass 2"));
+    endpoint.schedule(2, 30, answer(201, "also new"));
+    endpoint.schedule(3, 10, answer(202, "new in pass 3"));
+    CameraTable table;
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    EXPECT_EQ(endpoint.sends.size(), 3u);
+    ASSERT_EQ(table.count, 128);
+    EXPECT_EQ(countedTextValue(table.slots[127], offset::cameraDescription), "new in pass 2");
+}
+
+TEST(Discovery, PassCollectionsHoldAtMost128Answers)
+{
+    ScriptedEndpoint endpoint;
+    // 128 repeats of a known camera fill pass 2's collection before the new one arrives.
+    endpoint.schedule(1, 10, answer(1, "known"));
+    for (int i = 0; i < 128; ++i)
+        endpoint.schedule(2, i, answer(1, "known"));
+    endpoint.schedule(2, 500, answer(2, "dropped in pass 2"));
+    CameraTable table;
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    EXPECT_EQ(descriptions(table), (std::vector<std::string>{"known"}));
+}
+
+TEST(Discovery, IgnoresDatagramsThatAreNoAnswers)
+{
+    ScriptedEndpoint endpoint;
+    auto search = searchRequestBytes();
+    endpoint.schedule(1, 1, Bytes(search.begin(), search.end()));
+    Bytes cutShort = answer(1, "cut short");
+    cutShort.resize(20);
+    endpoint.schedule(1, 2, cutShort);
+    endpoint.schedule(1, 3, Bytes(30, 0x55));
+    endpoint.schedule(1, 4, answer(2, "real"));
+    CameraTable table;
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    EXPECT_EQ(descriptions(table), (std::vector<std::string>{"real"}));
+}
+
+TEST(Discovery, EndpointFailureEndsTheSearchAtOnce)
+{
+    {
+        ScriptedEndpoint endpoint;
+        endpoint.schedule(1, 100, answer(1, "one"));
+        endpoint.schedule(1, 200, answer(2, "two"));
+        endpoint.schedule(3, 100, answer(3, "three"));
+        endpoint.failReceiveAfterSend(2);
+        CameraTable table;
+        EXPECT_THROW(discoverCameras(endpoint, table, 1, endpoint.ticks()), ScriptedFailure);
+        EXPECT_EQ(endpoint.sends.size(), 2u);
+        EXPECT_EQ(descriptions(table), (std::vector<std::string>{"one", "two"}));
+    }
+    {
+        // The count is cleared only once the search is out: a failed send keeps the old table.
+        ScriptedEndpoint endpoint;
+        endpoint.failSend(1);
+        CameraTable table;
+        table.count = 5;
+        EXPECT_THROW(discoverCameras(endpoint, table, 1, endpoint.ticks()), ScriptedFailure);
+        EXPECT_EQ(table.count, 5);
+    }
+    {
+        ScriptedEndpoint endpoint;
+        endpoint.failReceiveAfterSend(1);
+        CameraTable table;
+        table.count = 5;
+        EXPECT_THROW(discoverCameras(endpoint, table, 1, endpoint.ticks()), ScriptedFailure);
+        EXPECT_EQ(table.count, 0);
+    }
+}
+
+TEST(CameraRows, NumberedFromOneWithTheDescription)
+{
+    CameraTable table;
+    Bytes named = answer(1, "Front door");
+    Bytes unnamed = answer(2, "left over");
+    unnamed[304] = 255;
+    storeRespondPacket(named.data(), named.size(), table.slots[0]);
+    storeRespondPacket(unnamed.data(), unnamed.size(), table.slots[1]);
+    storeRespondPacket(named.data(), named.size(), table.slots[2]);
+    table.count = 2; // slot 2 lies past the count and must not show
+
+    auto rows = cameraRows(table);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].number, "1");
+    EXPECT_EQ(rows[0].description, "Front door");
+    EXPECT_EQ(rows[1].number, "2");
+    EXPECT_EQ(rows[1].description, "");
+
+    table.count = 12;
+    EXPECT_EQ(cameraRows(table)[11].number, "12");
+}

@@ -1,0 +1,326 @@
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "protocol/packets.h"
+
+using namespace protocol;
+
+namespace {
+
+std::vector<std::uint8_t> withTag(const char* tag, std::size_t size)
+{
+    std::vector<std::uint8_t> bytes(size, 0);
+    std::memcpy(bytes.data(), tag, std::min(size, std::strlen(tag)));
+    return bytes;
+}
+
+void putText(CameraRecord& record, std::size_t at, std::uint8_t length, const std::string& text)
+{
+    record.bytes[at] = length;
+    std::memcpy(record.bytes.data() + at + 1, text.data(), text.size());
+}
+
+std::string areaText(const ParameterPacket& packet, std::size_t at, std::size_t width)
+{
+    return std::string(packet.bytes.begin() + at + 1, packet.bytes.begin() + at + 1 + width);
+}
+
+bool allZero(const ParameterPacket& packet, std::size_t from, std::size_t to)
+{
+    for (std::size_t i = from; i < to; ++i) {
+        if (packet.bytes[i] != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(RespondPacket, AcceptsOnlyTaggedAnswersLongerThanTwentyBytes)
+{
+    auto twenty = withTag("MORVAK INFO RESPOND", 20);
+    auto twentyOne = withTag("MORVAK INFO RESPOND", 21);
+    EXPECT_FALSE(isRespondPacket(twenty.data(), twenty.size()));
+    EXPECT_TRUE(isRespondPacket(twentyOne.data(), twentyOne.size()));
+
+    // Byte 19 is never looked at.
+    twentyOne[19] = 'X';
+    EXPECT_TRUE(isRespondPacket(twentyOne.data(), twentyOne.size()));
+
+    auto otherTag = withTag("MORVAK INFO RESPONX", 600);
+    EXPECT_FALSE(isRespondPacket(otherTag.data(), otherTag.size()));
+    auto lowerCase = withTag("morvak info respond", 600);
+    EXPECT_FALSE(isRespondPacket(lowerCase.data(), lowerCase.size()));
+
+    auto search = searchRequestBytes();
+    EXPECT_EQ(std::string(search.begin(), search.end()), "MORVAK INFO SEARCH");
+    EXPECT_FALSE(isRespondPacket(search.data(), search.size()));
+}
+
+TEST(RespondPacket, ShortAnswerReadsAsZeroLengthTextsAndZeroAddresses)
+{
+    CameraRecord record;
+    record.bytes.fill(0xEE); // what an earlier search left in the slot
+    auto answer = withTag("MORVAK INFO RESPOND", 21);
+    answer[20] = 0x42;
+    storeRespondPacket(answer.data(), answer.size(), record);
+
+    EXPECT_EQ(formatMac(macAddress(record)), "42-00-00-00-00-00");
+    for (std::size_t at = 21; at < kRecordSize; ++at)
+        ASSERT_EQ(record.bytes[at], 0) << "at " << at;
+    EXPECT_EQ(record.bytes[offset::cameraDescription], 0); // length 0, not the 255 of "no text"
+    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), "");
+    EXPECT_EQ(formatIpv4(ipAddress(record)), "0.0.0.0");
+    EXPECT_EQ(formatIpv4(usedIPAddress(record)), "0.0.0.0");
+    EXPECT_EQ(firmwareVersion(record), "");
+}
+
+TEST(RespondPacket, LongAnswerKeepsItsFirst528Bytes)
+{
+    auto answer = withTag("MORVAK INFO RESPOND", 1056);
+    for (std::size_t i = 19; i < answer.size(); ++i)
+        answer[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    CameraRecord record;
+    storeRespondPacket(answer.data(), answer.size(), record);
+    EXPECT_TRUE(std::equal(record.bytes.begin(), record.bytes.end(), answer.begin()));
+}
+
+TEST(CountedText, LengthByteRules)
+{
+    CameraRecord record;
+    putText(record, offset::cameraDescription, 255, "left over");
+    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), "");
+    putText(record, offset::cameraDescription, 0, "left over");
+    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), "");
+    putText(record, offset::cameraDescription, 4, "left over");
+    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), "left");
+
+    // A zero inside the first n bytes ends the text.
+    putText(record, offset::smtpDomain, 9, std::string("mail\0host", 9));
+    EXPECT_EQ(countedTextValue(record, offset::smtpDomain), "mail");
+}
+
+TEST(CountedText, LengthPastTheAreaReadsOnButStopsAtTheRecordEnd)
+{
+    CameraRecord record;
+    // The description's length runs over into the DDNS user name's length byte and text.
+    putText(record, offset::cameraDescription, 50, std::string(47, 'd'));
+    putText(record, offset::ddnsUserName, 'u', "ser");
+    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), std::string(47, 'd') + "use");
+
+    // Only 143 bytes follow the DDNS domain's length byte.
+    std::fill(record.bytes.begin() + offset::ddnsDomainName + 1, record.bytes.end(), 'x');
+    record.bytes[offset::ddnsDomainName] = 200;
+    EXPECT_EQ(countedTextValue(record, offset::ddnsDomainName), std::string(143, 'x'));
+}
+
+TEST(RecordFields, ReadAtTheirOffsets)
+{
+    CameraRecord record;
+    const std::uint8_t mac[] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0xfe};
+    std::memcpy(record.bytes.data() + 20, mac, 6);
+    const std::uint8_t ip[] = {192, 168, 1, 20};
+    std::memcpy(record.bytes.data() + 32, ip, 4);
+    const std::uint8_t used[] = {10, 0, 0, 255};
+    std::memcpy(record.bytes.data() + 519, used, 4);
+    const std::uint8_t smtp[] = {203, 0, 113, 9};
+    std::memcpy(record.bytes.data() + 512, smtp, 4);
+    record.bytes[28] = 2;
+    record.bytes[516] = 23;
+    record.bytes[517] = 59;
+    record.bytes[518] = 99;
+    // Firmware fills all 18 bytes; the next byte must not be read.
+    std::memcpy(record.bytes.data() + 480, "V1.06.0412-BUILD77Z", 19);
+
+    EXPECT_EQ(formatMac(macAddress(record)), "00-1A-2B-3C-4D-FE");
+    EXPECT_EQ(formatIpv4(ipAddress(record)), "192.168.1.20");
+    EXPECT_EQ(formatIpv4(usedIPAddress(record)), "10.0.0.255");
+    EXPECT_EQ(formatIpv4(smtpIpAddress(record)), "203.0.113.9");
+    EXPECT_EQ(networkType(record), 2);
+    EXPECT_EQ(hour(record), 23);
+    EXPECT_EQ(minute(record), 59);
+    EXPECT_EQ(triggerCount(record), 99);
+    EXPECT_EQ(firmwareVersion(record), "V1.06.0412-BUILD77");
+
+    record.bytes[486] = 0;
+    EXPECT_EQ(firmwareVersion(record), "V1.06.");
+}
+
+TEST(RecordFields, FlagBits)
+{
+    CameraRecord record;
+    record.bytes[29] = 0x6A;
+    record.bytes[30] = 0x2C; // only bits that are not interpreted
+    EXPECT_EQ((std::array{upsideDown(record), imageBrightness(record), antiFlicker(record),
+                          imageQuality(record), imageResolution(record)}),
+              (std::array{0, 1, 1, 2, 1}));
+    EXPECT_EQ((std::array{smtpServerType(record), timeEmail(record), emailAuthentication(record),
+                          motionImage(record), userPasswordOn(record)}),
+              (std::array{0, 0, 0, 0, 0}));
+    record.bytes[30] = 0xD3;
+    EXPECT_EQ((std::array{smtpServerType(record), timeEmail(record), emailAuthentication(record),
+                          motionImage(record), userPasswordOn(record)}),
+              (std::array{1, 1, 1, 1, 1}));
+}
+
+TEST(FlagPacking, MasksEachValueToItsBits)
+{
+    EXPECT_EQ(packImageFlags(0, 1, 1, 2, 1), 0x6A);
+    EXPECT_EQ(packImageFlags(1, 3, 1, 3, 3), 0xFF);
+    // Values too wide for their field must not spill into the neighbours.
+    EXPECT_EQ(packImageFlags(2, 4, 2, 4, 4), 0x00);
+    EXPECT_EQ(packImageFlags(0, 7, 0, 0, 0), 0x06);
+
+    EXPECT_EQ(packOptionFlags(1, 1, 1, 1, 1), 0xD3); // bits 2, 3 and 5 stay clear
+    EXPECT_EQ(packOptionFlags(0, 3, 0, 0, 0), 0x02);
+    EXPECT_EQ(packOptionFlags(0, 0, 0, 0, 2), 0x00);
+}
+
+TEST(Ack, ExpectedImageCarriesTheMac)
+{
+    AckBytes ack = expectedAck({0x00, 0x11, 0x22, 0x33, 0x44, 0x55});
+    const std::uint8_t expected[] = {'M', 'O', 'R', 'V', 'A', 'K',  ' ',  'I',  'N',  'F',  'O',
+                                     ' ', 'A', 'C', 'K', ' ', 0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    EXPECT_TRUE(std::equal(ack.begin(), ack.end(), std::begin(expected), std::end(expected)));
+}
+
+class TextRule : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        record.bytes[20] = 0x00;
+        record.bytes[21] = 0x11;
+        record.bytes[25] = 0x55;
+        putText(record, offset::cameraDescription, 10, "Front door");
+        beginParameterPacket(packet, record);
+    }
+
+    CameraRecord record;
+    ParameterPacket packet;
+};
+
+TEST_F(TextRule, UnchangedTextIsSentAsKeep)
+{
+    encodeText(packet, offset::cameraDescription, 40, "Front door", record);
+    EXPECT_EQ(packet.bytes[304], 255);
+    EXPECT_TRUE(allZero(packet, 305, 352));
+}
+
+TEST_F(TextRule, ChangedTextIsSentWithItsLength)
+{
+    encodeText(packet, offset::cameraDescription, 40, "Gate", record);
+    EXPECT_EQ(packet.bytes[304], 4);
+    EXPECT_EQ(areaText(packet, 304, 4), "Gate");
+    EXPECT_TRUE(allZero(packet, 309, 352));
+
+    // Only the case differs: still a change.
+    encodeText(packet, offset::cameraDescription, 40, "front door", record);
+    EXPECT_EQ(packet.bytes[304], 10);
+    EXPECT_EQ(areaText(packet, 304, 10), "front door");
+}
+
+TEST_F(TextRule, ClearedTextIsZeroUnlessTheCamerasWasEmptyToo)
+{
+    encodeText(packet, offset::cameraDescription, 40, "", record);
+    EXPECT_EQ(packet.bytes[304], 0);
+    EXPECT_TRUE(allZero(packet, 305, 352));
+
+    // The camera reported no text (255, empty area): an empty box changes nothing.
+    record.bytes[offset::smtpDomain] = 255;
+    encodeText(packet, offset::smtpDomain, 30, "", record);
+    EXPECT_EQ(packet.bytes[80], 255);
+}
+
+TEST_F(TextRule, RecordLengthBytePlaysNoPart)
+{
+    putText(record, offset::emailSender, 2, "cam@example.org");
+    encodeText(packet, offset::emailSender, 40, "cam@example.org", record);
+    EXPECT_EQ(packet.bytes[112], 255);
+    encodeText(packet, offset::emailSender, 40, "ca", record);
+    EXPECT_EQ(packet.bytes[112], 2);
+}
+
+TEST_F(TextRule, LongTextIsCutThenCompared)
+{
+    std::string long45(45, 'a');
+    long45 += "bcdef";
+    encodeText(packet, offset::cameraDescription, 40, long45, record);
+    EXPECT_EQ(packet.bytes[304], 40);
+    EXPECT_EQ(areaText(packet, 304, 40), long45.substr(0, 40));
+    EXPECT_TRUE(allZero(packet, 345, 352));
+
+    // The camera holds exactly the first 40 characters: the cut text equals it.
+    putText(record, offset::cameraDescription, 40, long45.substr(0, 40));
+    encodeText(packet, offset::cameraDescription, 40, long45, record);
+    EXPECT_EQ(packet.bytes[304], 255);
+    EXPECT_TRUE(allZero(packet, 305, 352));
+
+    std::string domain(90, 'q');
+    encodeText(packet, offset::ddnsDomainName, 81, domain, record);
+    EXPECT_EQ(packet.bytes[384], 81);
+    EXPECT_TRUE(allZero(packet, 466, 480));
+}
+
+TEST_F(TextRule, CameraTextLongerThanTheMaximumIsAChange)
+{
+    // The camera's text fills its whole area; the box can only hold the first 30 of it.
+    putText(record, offset::adslUserName, 31, std::string(31, 'n'));
+    encodeText(packet, offset::adslUserName, 30, std::string(30, 'n'), record);
+    EXPECT_EQ(packet.bytes[48], 30);
+}
+
+TEST(PasswordRule, EmptyMeansKeepOtherwiseCut)
+{
+    ParameterPacket packet;
+    encodePassword(packet, offset::newAdminPassword, 10, "");
+    EXPECT_EQ(packet.bytes[592], 255);
+    EXPECT_TRUE(allZero(packet, 593, 608));
+
+    encodePassword(packet, offset::adminPassword, 10, "0123456789");
+    EXPECT_EQ(packet.bytes[576], 10);
+    EXPECT_EQ(areaText(packet, 576, 10), "0123456789");
+
+    encodePassword(packet, offset::ddnsPassword, 21, std::string(25, 'p'));
+    EXPECT_EQ(packet.bytes[512], 21);
+    EXPECT_TRUE(allZero(packet, 534, 544));
+}
+
+TEST(ParameterPacketImage, MatchesByteForByte)
+{
+    CameraRecord record;
+    const std::uint8_t mac[] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    std::memcpy(record.bytes.data() + 20, mac, 6);
+    record.bytes[30] = 0xFF; // the camera's own bits are not carried over
+    putText(record, offset::adslUserName, 5, "alice");
+    putText(record, offset::cameraDescription, 4, "Door");
+
+    ParameterPacket packet;
+    packet.bytes.fill(0xCC);
+    beginParameterPacket(packet, record);
+    packet.bytes[28] = 1;
+    packet.bytes[29] = packImageFlags(0, 1, 1, 2, 1);
+    packet.bytes[30] = packOptionFlags(1, 0, 1, 0, 1);
+    encodeText(packet, offset::adslUserName, 30, "alice", record);
+    encodeText(packet, offset::cameraDescription, 40, "Gate", record);
+    encodePassword(packet, offset::adminPassword, 10, "secret");
+    encodePassword(packet, offset::newAdminPassword, 10, "");
+
+    std::array<std::uint8_t, 656> expected{};
+    std::memcpy(expected.data(), "MORVAK INFO PARAMETER ", 22);
+    std::memcpy(expected.data() + 22, mac, 6);
+    expected[28] = 1;
+    expected[29] = 0x6A;
+    expected[30] = 0x91;
+    expected[48] = 255;
+    expected[304] = 4;
+    std::memcpy(expected.data() + 305, "Gate", 4);
+    expected[576] = 6;
+    std::memcpy(expected.data() + 577, "secret", 6);
+    expected[592] = 255;
+
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(packet.bytes[i], expected[i]) << "at offset " << i;
+    EXPECT_EQ(formatMac(parameterPacketMac(packet)), "00-11-22-33-44-55");
+}
