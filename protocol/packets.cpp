@@ -286,7 +286,9 @@ void encodeText(ParameterPacket& packet, std::size_t fieldOffset, std::size_t ma
         current = zeroTerminated(selected.bytes.data() + fieldOffset + 1,
                                  textRoom(fieldOffset, kRecordSize));
     }
-    if (sent == current)
+    // A camera may hold a text longer than the most the utility writes (a 95-byte DDNS domain
+    // against 81). Left as it was, that text must not go back cut short: it is kept as well.
+    if (sent == current || text == current)
         markKeep(packet, fieldOffset, maxChars);
 }
 

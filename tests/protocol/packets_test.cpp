@@ -269,6 +269,13 @@ TEST_F(TextRule, CameraTextLongerThanTheMaximumIsAChange)
     putText(record, offset::adslUserName, 31, std::string(31, 'n'));
     encodeText(packet, offset::adslUserName, 30, std::string(30, 'n'), record);
     EXPECT_EQ(packet.bytes[48], 30);
+
+    // Handed back whole, the camera's long text is kept rather than sent cut short.
+    const std::string domain(95, 'd');
+    putText(record, offset::ddnsDomainName, 95, domain);
+    encodeText(packet, offset::ddnsDomainName, 81, domain, record);
+    EXPECT_EQ(packet.bytes[384], 255);
+    EXPECT_TRUE(allZero(packet, 385, 480));
 }
 
 TEST(PasswordRule, EmptyMeansKeepOtherwiseCut)
