@@ -1,8 +1,11 @@
 #include "net/posix_socket_stack.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -85,9 +88,9 @@ int PosixSocketStack::receiveFrom(SocketId socket, void* buffer, std::int32_t si
     // MSG_TRUNC makes recvfrom answer the datagram's real length even when it was cut to size.
     // MSG_DONTWAIT: the kernel may drop a datagram with a bad checksum after the wait reported it,
     // and a blocking read would then hang until some other datagram came.
-    const ssize_t length = ::recvfrom(socket, buffer, static_cast<std::size_t>(size),
-                                      MSG_TRUNC | MSG_DONTWAIT,
-                                      reinterpret_cast<sockaddr*>(&sender), &senderLength);
+    const ssize_t length =
+        ::recvfrom(socket, buffer, static_cast<std::size_t>(size), MSG_TRUNC | MSG_DONTWAIT,
+                   reinterpret_cast<sockaddr*>(&sender), &senderLength);
     if (length < 0) {
         return failed();
     }
@@ -127,6 +130,76 @@ int PosixSocketStack::sendTo(SocketId socket, const void* data, std::int32_t cou
     const sockaddr_in target = toSockaddr(to);
     const ssize_t sent = ::sendto(socket, data, static_cast<std::size_t>(count), 0,
                                   reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    return sent < 0 ? failed() : static_cast<int>(sent);
+}
+
+std::vector<BroadcastInterface> PosixSocketStack::broadcastInterfaces()
+{
+    std::vector<BroadcastInterface> found;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return found;
+    }
+    // Without a link (cable out, radio not joined) a copy would only be dropped.
+    constexpr unsigned kWanted = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & kWanted) != kWanted || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
+            continue;
+        }
+        // An extra address may carry a label such as "eth0:1"; the adapter is what precedes it.
+        std::string name = entry->ifa_name;
+        name.erase(std::min(name.find(':'), name.size()));
+        BroadcastInterface adapter;
+        adapter.index = ::if_nametoindex(name.c_str());
+        if (adapter.index == 0) {
+            continue;
+        }
+        const auto* in = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        std::memcpy(adapter.address.data(), &in->sin_addr.s_addr, 4);
+        found.push_back(adapter);
+    }
+    ::freeifaddrs(list);
+    // An adapter with several addresses gets one copy, from the first of them.
+    const auto byIndex = [](const BroadcastInterface& a, const BroadcastInterface& b) {
+        return a.index < b.index;
+    };
+    std::stable_sort(found.begin(), found.end(), byIndex);
+    found.erase(std::unique(found.begin(), found.end(),
+                            [](const BroadcastInterface& a, const BroadcastInterface& b) {
+                                return a.index == b.index;
+                            }),
+                found.end());
+    return found;
+}
+
+int PosixSocketStack::sendToVia(SocketId socket, const void* data, std::int32_t count,
+                                const SocketAddress& to, const BroadcastInterface& via)
+{
+    if (count < 0) {
+        return failedWith(EINVAL);
+    }
+    sockaddr_in target = toSockaddr(to);
+    iovec block{const_cast<void*>(data), static_cast<std::size_t>(count)};
+    // IP_PKTINFO picks the adapter and the source address for this one datagram; binding the
+    // socket to an adapter instead would change its local port or cut off the other adapters.
+    in_pktinfo info{};
+    info.ipi_ifindex = static_cast<int>(via.index);
+    std::memcpy(&info.ipi_spec_dst.s_addr, via.address.data(), 4);
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof info)] = {};
+    msghdr message{};
+    message.msg_name = &target;
+    message.msg_namelen = sizeof target;
+    message.msg_iov = &block;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof info);
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    const ssize_t sent = ::sendmsg(socket, &message, 0);
     return sent < 0 ? failed() : static_cast<int>(sent);
 }
 

@@ -14,6 +14,9 @@ public:
     int waitForReadable(SocketId socket, std::int32_t timeoutMs) override;
     int sendTo(SocketId socket, const void* data, std::int32_t count,
                const SocketAddress& to) override;
+    std::vector<BroadcastInterface> broadcastInterfaces() override;
+    int sendToVia(SocketId socket, const void* data, std::int32_t count, const SocketAddress& to,
+                  const BroadcastInterface& via) override;
     int setSocketOption(SocketId socket, int level, int option, const void* value,
                         int length) override;
     SocketId newSocket() override;

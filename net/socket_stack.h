@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace net {
 
@@ -17,6 +18,12 @@ using Ipv4Bytes = std::array<std::uint8_t, 4>; // first number of the dotted tex
 struct SocketAddress {
     Ipv4Bytes address{};
     std::uint16_t port = 0; // host byte order
+};
+
+// An adapter that a limited broadcast is sent through on its own.
+struct BroadcastInterface {
+    unsigned index = 0;  // the system's interface index
+    Ipv4Bytes address{}; // its first IPv4 address: the source of every copy sent by it
 };
 
 // The process-wide socket layer: every platform socket call of the transport goes through here,
@@ -39,6 +46,14 @@ public:
     virtual int waitForReadable(SocketId socket, std::int32_t timeoutMs) = 0;
     virtual int sendTo(SocketId socket, const void* data, std::int32_t count,
                        const SocketAddress& to) = 0;
+    // The adapters a limited broadcast has to leave by: up, with a link, able to broadcast and
+    // with an IPv4 address, loopback left out. One entry per adapter, in index order; empty when
+    // there is none or the list cannot be read.
+    virtual std::vector<BroadcastInterface> broadcastInterfaces() = 0;
+    // sendTo, but out by the given adapter and from its address, whatever the routes say, and
+    // still from the socket's one local port.
+    virtual int sendToVia(SocketId socket, const void* data, std::int32_t count,
+                          const SocketAddress& to, const BroadcastInterface& via) = 0;
     virtual int setSocketOption(SocketId socket, int level, int option, const void* value,
                                 int length) = 0;
     // An unbound IPv4 datagram socket, or kInvalidSocket.

@@ -1,11 +1,31 @@
 #include "net/udp_endpoint.h"
 
 #include <sys/socket.h>
+#include <vector>
 
 #include "net/error_text.h"
 #include "net/exceptions.h"
 
 namespace net {
+
+namespace {
+
+constexpr Ipv4Bytes kLimitedBroadcast{255, 255, 255, 255};
+
+// What a send that did not take the whole block means: sent is its result, error the layer's
+// last error when that was -1.
+[[noreturn]] void raiseSendFailure(int sent, std::int32_t error)
+{
+    if (sent != -1) {
+        throw EIdNotAllBytesSent();
+    }
+    if (error == kErrorMessageTooLong) {
+        throw EIdPackageSizeTooBig();
+    }
+    throw EIdSocketError(error);
+}
+
+} // namespace
 
 UdpEndpoint::UdpEndpoint() : stack_(acquireProcessStack()), sharesProcessStack_(true) {}
 
@@ -85,16 +105,37 @@ void UdpEndpoint::SendDatagram(const void* data, std::int32_t count)
     SocketAddress target;
     target.address = SocketStack::textToAddress(quad);
     target.port = static_cast<std::uint16_t>(Port & 0xFFFF);
-    const int sent = stack_.sendTo(handle_->socket(), data, count, target);
-    if (sent == -1) {
-        const std::int32_t error = stack_.lastError();
-        if (error == kErrorMessageTooLong) {
-            throw EIdPackageSizeTooBig();
+
+    // The system sends a limited broadcast only by the adapter of the default route, and not at
+    // all without one, while the cameras often sit behind another adapter that has no gateway.
+    // So it goes out once by every adapter, all copies from this socket's one local port so that
+    // every answer comes back here.
+    const std::vector<BroadcastInterface> adapters = target.address == kLimitedBroadcast
+                                                         ? stack_.broadcastInterfaces()
+                                                         : std::vector<BroadcastInterface>{};
+    if (adapters.empty()) {
+        const int sent = stack_.sendTo(handle_->socket(), data, count, target);
+        if (sent == -1 || sent != count) {
+            raiseSendFailure(sent, sent == -1 ? stack_.lastError() : 0);
         }
-        throw EIdSocketError(error);
+        return;
     }
-    if (sent != count) {
-        throw EIdNotAllBytesSent();
+    // Done when one adapter took the datagram whole: an adapter that refused it has no camera to
+    // reach, and that is no reason to fail the others. A cut copy is that adapter's failure.
+    bool taken = false;
+    int lastSent = 0;
+    std::int32_t lastError = 0;
+    for (const BroadcastInterface& adapter : adapters) {
+        const int sent = stack_.sendToVia(handle_->socket(), data, count, target, adapter);
+        if (sent != -1 && sent == count) {
+            taken = true;
+        } else {
+            lastSent = sent;
+            lastError = sent == -1 ? stack_.lastError() : 0;
+        }
+    }
+    if (!taken) {
+        raiseSendFailure(lastSent, lastError);
     }
 }
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>
@@ -26,6 +27,10 @@ public:
     int waitResult = 1;
     int receiveResult = 5; // the datagram length receiveFrom reports
     std::int32_t failure = 0;
+    std::vector<BroadcastInterface> adapters;
+    int adapterQueries = 0;
+    // Per adapter index: what its send answers (-2: every byte) and, after -1, the error.
+    std::map<unsigned, std::pair<int, std::int32_t>> viaOutcome;
 
     int count(const std::string& prefix) const
     {
@@ -57,6 +62,23 @@ public:
     {
         const std::string target = addressToText(to.address) + ":" + std::to_string(to.port);
         return note(sendResult == -2 ? n : sendResult, "send", s, target, n);
+    }
+    std::vector<BroadcastInterface> broadcastInterfaces() override
+    {
+        ++adapterQueries;
+        return adapters;
+    }
+    int sendToVia(SocketId s, const void*, std::int32_t n, const SocketAddress& to,
+                  const BroadcastInterface& via) override
+    {
+        const std::string target = addressToText(to.address) + ":" + std::to_string(to.port);
+        auto [result, error] = viaOutcome.count(via.index) ? viaOutcome[via.index]
+                                                           : std::pair<int, std::int32_t>{-2, 0};
+        if (result == -1) {
+            failure = error;
+        }
+        return note(result == -2 ? n : result, "via", via.index, addressToText(via.address), s,
+                    target, n);
     }
     int setSocketOption(SocketId s, int level, int option, const void* value, int length) override
     {
@@ -243,4 +265,112 @@ TEST(EndpointOverFakeStack, ReceiveTimeoutsAndOutcomes)
     // and not an error.
     stack.failure = 10035;
     EXPECT_EQ(endpoint.ReceiveDatagram(buffer, sizeof buffer, 10), 0);
+}
+
+namespace {
+
+// Two adapters that can broadcast, as the layer lists them: in index order.
+FakeStack twoAdapterStack()
+{
+    FakeStack stack;
+    stack.adapters = {{3, {203, 0, 113, 1}}, {5, {198, 51, 100, 1}}};
+    stack.hosts = {{"all-cameras", {255, 255, 255, 255}}};
+    return stack;
+}
+
+} // namespace
+
+TEST(EndpointOverFakeStack, LimitedBroadcastLeavesByEveryAdapter)
+{
+    FakeStack stack = twoAdapterStack();
+    UdpEndpoint endpoint(stack);
+    endpoint.setActive(true);
+    endpoint.setBroadcastEnabled(true);
+    endpoint.setPort(15500);
+    // Whatever the text, what counts is the address it resolves to.
+    for (const char* host : {"255.255.255.255", "0255.255.255.255", "all-cameras"}) {
+        stack.calls.clear();
+        endpoint.setHost(host);
+        endpoint.SendDatagram(kBlock, 18);
+        stack.calls.erase(
+            std::remove_if(stack.calls.begin(), stack.calls.end(),
+                           [](const std::string& c) { return c.rfind("lookup", 0) == 0; }),
+            stack.calls.end());
+        EXPECT_EQ(stack.calls, (Calls{"via 3 203.0.113.1 7 255.255.255.255:15500 18",
+                                      "via 5 198.51.100.1 7 255.255.255.255:15500 18"}))
+            << host;
+    }
+    EXPECT_EQ(stack.adapterQueries, 3) << "an adapter plugged in between exchanges is used";
+
+    // No adapter to name: the one plain send, with its usual failure.
+    stack.adapters.clear();
+    stack.calls.clear();
+    endpoint.setHost("255.255.255.255");
+    stack.sendResult = -1;
+    stack.failure = kErrorNetworkUnreachable;
+    EXPECT_THROW(endpoint.SendDatagram(kBlock, 18), EIdSocketError);
+    EXPECT_EQ(stack.calls, (Calls{"send 7 255.255.255.255:15500 18"}));
+}
+
+TEST(EndpointOverFakeStack, OtherTargetsAreSentOnceAsBefore)
+{
+    FakeStack stack = twoAdapterStack();
+    UdpEndpoint endpoint(stack);
+    endpoint.setBroadcastEnabled(true);
+    endpoint.setPort(15600);
+    for (const char* host : {"198.51.100.255", "203.0.113.2", "localhost", "255.255.255.254"}) {
+        endpoint.setHost(host);
+        endpoint.SendDatagram(kBlock, 18);
+    }
+    EXPECT_EQ(stack.count("via"), 0);
+    EXPECT_EQ(stack.count("send"), 4);
+}
+
+TEST(EndpointOverFakeStack, OneAdapterTakingTheBroadcastIsEnough)
+{
+    using Outcomes = std::map<unsigned, std::pair<int, std::int32_t>>;
+    const Outcomes refused = {{3, {-1, kErrorNetworkUnreachable}}};
+    const Outcomes refusedLast = {{5, {-1, 10065}}};
+    const Outcomes cutFirst = {{3, {17, 0}}};
+    for (const Outcomes& outcome : {refused, refusedLast, cutFirst}) {
+        FakeStack stack = twoAdapterStack();
+        stack.viaOutcome = outcome;
+        UdpEndpoint endpoint(stack);
+        endpoint.setHost("255.255.255.255");
+        EXPECT_NO_THROW(endpoint.SendDatagram(kBlock, 18));
+        EXPECT_EQ(stack.count("via"), 2) << "every adapter gets its copy";
+    }
+}
+
+TEST(EndpointOverFakeStack, NoAdapterTakingTheBroadcastRaisesTheLastFailure)
+{
+    FakeStack stack = twoAdapterStack();
+    UdpEndpoint endpoint(stack);
+    endpoint.setHost("255.255.255.255");
+
+    stack.viaOutcome = {{3, {-1, 10065}}, {5, {-1, kErrorNetworkUnreachable}}};
+    try {
+        endpoint.SendDatagram(kBlock, 18);
+        ADD_FAILURE() << "no exception";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.ErrorCode, 10051);
+        EXPECT_STREQ(e.what(), "Socket Error # 10051\r\nNetwork is unreachable.");
+    }
+    stack.viaOutcome = {{3, {-1, 10051}}, {5, {-1, kErrorMessageTooLong}}};
+    EXPECT_THROW(endpoint.SendDatagram(kBlock, 18), EIdPackageSizeTooBig);
+    stack.viaOutcome = {{3, {-1, kErrorMessageTooLong}}, {5, {17, 0}}};
+    EXPECT_THROW(endpoint.SendDatagram(kBlock, 18), EIdNotAllBytesSent);
+    stack.viaOutcome = {{3, {17, 0}}, {5, {-1, kErrorAccessDenied}}};
+    try {
+        endpoint.SendDatagram(kBlock, 18);
+        ADD_FAILURE() << "no exception";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.ErrorCode, kErrorAccessDenied);
+    }
+    // A failure on -1 bytes is no whole send of -1 bytes.
+    stack.viaOutcome = {{3, {-1, kErrorInvalidArgument}}, {5, {-1, kErrorInvalidArgument}}};
+    EXPECT_THROW(endpoint.SendDatagram(kBlock, -1), EIdSocketError);
+
+    EXPECT_EQ(stack.count("via"), 10);
+    EXPECT_EQ(stack.count("socket"), 1) << "the socket stays open after a failed broadcast";
 }
