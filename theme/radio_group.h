@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QStringList>
 
+class QButtonGroup;
 class QRadioButton;
 
 namespace theme {
@@ -31,7 +32,12 @@ Q_SIGNALS:
     void itemClicked(int index);
 
 private:
-    // filled in by the theme area
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void arrangeItems();
+
+    QStringList m_items;
+    QButtonGroup* m_buttons;
 };
 
 } // namespace theme
