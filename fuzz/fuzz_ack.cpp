@@ -1,0 +1,108 @@
+// The settings write's wait for the acknowledgement, fed the fuzzer's bytes as its answers.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "fuzz/fuzz_input.h"
+#include "fuzz/scripted_endpoint.h"
+#include "protocol/packets.h"
+#include "protocol/settings_write.h"
+
+using namespace protocol;
+using fuzz::Bytes;
+using fuzz::check;
+using fuzz::ScriptedEndpoint;
+
+namespace {
+
+constexpr std::int32_t kAckWaitSeconds = 10;
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::InputReader in(data, size);
+    ScriptedEndpoint endpoint(in.u32());
+
+    CameraRecord camera;
+    const Bytes mac = in.bytes(6);
+    std::copy(mac.begin(), mac.end(), camera.bytes.begin() + offset::respondMac);
+    ParameterPacket packet;
+    beginParameterPacket(packet, camera);
+
+    // Mode bit 0: start the answer with the right acknowledgement, so that near misses are common.
+    // Bit 1: the rest of the input is one datagram; otherwise it is cut into timed pieces.
+    const std::uint8_t mode = in.byte();
+    Bytes stream;
+    if (mode & 1) {
+        const AckBytes ack = expectedAck(parameterPacketMac(packet));
+        stream.assign(ack.begin(), ack.end());
+    }
+    if (mode & 2) {
+        const std::uint32_t delay = in.byte() * 50u;
+        const Bytes rest = in.rest();
+        stream.insert(stream.end(), rest.begin(), rest.end());
+        endpoint.arrivals.push_back({delay, stream});
+    } else {
+        std::size_t used = 0;
+        while (in.left() > 0) {
+            const std::uint32_t delay = in.u16() % 12000;
+            const std::size_t length = in.byte() % 40;
+            Bytes piece = in.bytes(length);
+            // The acknowledgement bytes go out first, spread over the leading pieces.
+            const std::size_t take = std::min(stream.size() - used, piece.size());
+            std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(used), take, piece.begin());
+            used += take;
+            endpoint.arrivals.push_back({delay, std::move(piece)});
+        }
+    }
+
+    bool acknowledged = false;
+    bool caught = false;
+    try {
+        acknowledged = writeSettings(endpoint, packet, kAckWaitSeconds, endpoint.ticks());
+    } catch (const fuzz::ScriptedError&) {
+        caught = true;
+    }
+    check(caught == endpoint.threw, "an endpoint error swallowed or made up");
+
+    check(endpoint.sends.size() == 1, "not exactly one send",
+          static_cast<long long>(endpoint.sends.size()));
+    const auto& send = endpoint.sends.front();
+    check(send.active && send.broadcast && send.host == "255.255.255.255" &&
+              send.port == kParameterPort,
+          "packet sent with the wrong settings", send.port);
+    check(send.bytes == Bytes(packet.bytes.begin(), packet.bytes.end()), "packet sent altered");
+
+    // Each receive is offered exactly the room left in the 256-byte answer buffer, and none
+    // follows once 22 bytes are in.
+    std::size_t gathered = 0;
+    for (const auto& r : endpoint.receives) {
+        check(gathered < kAckSize, "received on after 22 bytes", static_cast<long long>(gathered));
+        check(r.size == kAckBufferSize - static_cast<std::int32_t>(gathered) &&
+                  r.timeoutMs == kAckReceiveTimeoutMs,
+              "receive offered the wrong room", r.size);
+        gathered += static_cast<std::size_t>(r.length);
+    }
+    if (caught)
+        return 0;
+
+    Bytes answer;
+    for (const auto& d : endpoint.deliveries)
+        answer.insert(answer.end(), d.bytes.begin(), d.bytes.end());
+    answer.resize(std::max(answer.size(), kAckSize), 0);
+    const AckBytes expected = expectedAck(MacBytes{mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]});
+    check(acknowledged == std::equal(expected.begin(), expected.end(), answer.begin()),
+          "acknowledgement judged wrongly", acknowledged);
+
+    // Short of 22 bytes, the wait ends with the first receive that finishes past 10 s.
+    if (gathered < kAckSize) {
+        const std::int64_t limit = std::int64_t{kAckWaitSeconds} * 1000;
+        const auto& last = endpoint.receives.back();
+        check(last.endedAt > limit && last.endedAt <= limit + kAckReceiveTimeoutMs,
+              "wait ended at the wrong time", last.endedAt);
+    }
+    return 0;
+}

@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Writes the small seed corpus under fuzz/corpus/<target>/. Run again after changing a seed."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TAG = b"MORVAK INFO RESPOND"
+
+
+def counted(text, width):
+    return bytes([len(text)]) + text + bytes(width - len(text))
+
+
+def respond(mac, description=b"Front door", hour=8, minute=30, image=0x6A, options=0x53):
+    r = bytearray(528)
+    r[0:19] = TAG
+    r[20:26] = mac
+    r[28] = 2
+    r[29] = image
+    r[30] = options
+    r[32:48] = bytes([192, 168, 1, 20, 192, 168, 1, 1, 255, 255, 255, 0, 192, 168, 1, 1])
+    fields = [(48, b"adsl", 31), (80, b"smtp.example.com", 31), (112, b"cam@example.com", 47),
+              (160, b"me@example.com", 47), (208, b"", 47), (256, b"account", 47),
+              (304, description, 47), (352, b"ddns", 31), (384, b"cam.example.net", 95)]
+    for at, text, width in fields:
+        r[at:at + 1 + width] = counted(text, width)
+    r[480:489] = b"V1.6.0.12"
+    r[512:523] = bytes([192, 168, 1, 5, hour, minute, 3, 192, 168, 1, 20])
+    return bytes(r)
+
+
+def write(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def discovery_event(kind, delay, body):
+    return bytes([kind]) + struct.pack("<H", delay) + body
+
+
+def main():
+    mac = bytes([0x00, 0x11, 0x22, 0x33, 0x44, 0x55])
+    full = respond(mac)
+
+    write("fuzz_respond", "respond-528", full)
+    write("fuzz_respond", "respond-21", full[:21])
+    write("fuzz_respond", "respond-20", full[:20])
+    kept = bytearray(full)
+    kept[304] = 255  # no description
+    kept[384] = 200  # a length reaching past its area
+    kept[516] = 200  # an hour no clock shows
+    write("fuzz_respond", "respond-odd-lengths", bytes(kept))
+    write("fuzz_respond", "search", b"MORVAK INFO SEARCH")
+
+    # fuzz_discovery: first tick, listen seconds, then arrivals (see script() in the target).
+    one_camera = struct.pack("<I", 5000) + bytes([1])
+    for delay in (120, 1300, 1300):  # one answer in each pass
+        one_camera += discovery_event(0 | 1 << 2, delay, bytes([4]) + b"desc")
+    write("fuzz_discovery", "one-camera-three-passes", one_camera)
+    wrap = struct.pack("<I", 0xFFFFFE00) + bytes([1])
+    wrap += discovery_event(0 | 2 << 2, 900, bytes([0]))
+    wrap += discovery_event(3, 1500, mac + struct.pack("<H", 600) + full[26:526])
+    write("fuzz_discovery", "tick-wrap-long-answer", wrap)
+    crowd = struct.pack("<I", 0) + bytes([1]) + discovery_event(2, 10, bytes([130, 0, 2]) + b"ab")
+    write("fuzz_discovery", "crowd-of-130", crowd)
+    oversize = struct.pack("<I", 77) + bytes([1])
+    oversize += discovery_event(1, 200, struct.pack("<H", 1100) + full)
+    write("fuzz_discovery", "oversize", oversize)
+
+    # fuzz_ack: first tick, MAC, mode, then the answer.
+    ack = b"MORVAK INFO ACK " + mac
+    write("fuzz_ack", "ack-whole", struct.pack("<I", 1000) + mac + bytes([2, 1]) + ack)
+    split = struct.pack("<I", 0xFFFFFFF0) + mac + bytes([0])
+    split += struct.pack("<H", 300) + bytes([16]) + ack[:16]
+    split += struct.pack("<H", 50) + bytes([6]) + ack[16:]
+    write("fuzz_ack", "ack-split-16-6", split)
+    write("fuzz_ack", "other-mac", struct.pack("<I", 9) + bytes(6) + bytes([2, 0]) + ack)
+    write("fuzz_ack", "stray-30", struct.pack("<I", 9) + mac + bytes([3, 0]) + bytes(range(30)))
+    write("fuzz_ack", "silence", struct.pack("<I", 42) + mac + bytes([0]))
+
+    for name, text in [("over-255", b"192.168.1.300"), ("blank-before-stop", b"10 .0.0.1"),
+                       ("blank-after-stop", b"10. 0. 0. 1"), ("three", b"10.0.0"),
+                       ("trailing", b"10.0.0.1.7abc"), ("digits-then-letters", b"7abc"),
+                       ("negative", b"-1.-2.+3.4"), ("too-large", b"99999999999")]:
+        write("fuzz_text", name, text)
+
+    # fuzz_collect: 11 radio indexes, a flag byte, then newline-separated texts (nine plain
+    # texts, seven passwords, four addresses, SMTP address, hour, minute, trigger count), then
+    # the camera's record.
+    radios = bytes([1, 1, 1, 2, 1, 0, 0, 1, 1, 0, 1])
+    texts = [b"adsl", b"smtp.example.com", b"cam@example.com", b"me@example.com", b"",
+             b"account", b"Back door", b"ddns", b"cam.example.net",
+             b"", b"", b"", b"admin", b"newadmin", b"", b"",
+             b"192.168.1.20", b"255.255.255.0", b"192.168.1.1", b"192.168.1.1",
+             b"", b"8", b"30", b"3"]
+    write("fuzz_collect", "valid", radios + bytes([1]) + b"\n".join(texts) + b"\n" + full)
+    bad_ip = list(texts)
+    bad_ip[16] = b"10.0.0"
+    bad_ip[21] = b"0"
+    write("fuzz_collect", "bad-ip-and-hour", radios + bytes([0]) + b"\n".join(bad_ip) + b"\n" + full)
+    midnight = list(texts)
+    midnight[21], midnight[22] = b"0", b"2"
+    write("fuzz_collect", "00-02", bytes([0xFF] * 11) + bytes([0]) + b"\n".join(midnight))
+
+
+if __name__ == "__main__":
+    main()
