@@ -55,6 +55,15 @@ std::string toCamera(const QLineEdit* edit)
     return edit->text().toLatin1().toStdString();
 }
 
+// An edit cuts a camera text longer than its maximum length. Left untouched, it still stands for
+// the camera's whole text, so that Save keeps that text instead of sending it back cut short.
+std::string toCamera(const QLineEdit* edit, const std::string& cameraText)
+{
+    if (!edit->isModified() && cameraText.size() > static_cast<std::size_t>(edit->maxLength()))
+        return cameraText;
+    return toCamera(edit);
+}
+
 int itemIndexOf(QObject* sender)
 {
     const auto* group = qobject_cast<const theme::RadioGroup*>(sender);
@@ -360,11 +369,14 @@ void TForm1::cmdSaveClick(QObject*)
     app::SettingsValues v;
     protocol::ParameterPacket packet;
     const auto cleanUp = qScopeGuard([&] { wipeSecrets(v, packet); });
+    const protocol::CameraRecord& selected =
+        cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex));
+    const app::SettingsValues shown = app::decodeCameraRecord(selected);
 
     v.txtMacAddress2 = toCamera(f.txtMacAddress2);
     v.txtUsedIPAddress = toCamera(f.txtUsedIPAddress);
     v.txtFirmwareVersion2 = toCamera(f.txtFirmwareVersion2);
-    v.txtCameraDescription2 = toCamera(f.txtCameraDescription2);
+    v.txtCameraDescription2 = toCamera(f.txtCameraDescription2, shown.txtCameraDescription2);
     v.optMotionImage = f.optMotionImage->itemIndex();
     v.optAntiFlicker = f.optAntiFlicker->itemIndex();
     v.optImageResolution = f.optImageResolution->itemIndex();
@@ -376,18 +388,18 @@ void TForm1::cmdSaveClick(QObject*)
     v.txtSubnetMask2 = toCamera(f.txtSubnetMask2);
     v.txtGateway2 = toCamera(f.txtGateway2);
     v.txtDnsServer2 = toCamera(f.txtDnsServer2);
-    v.txtAdslUserName = toCamera(f.txtAdslUserName);
+    v.txtAdslUserName = toCamera(f.txtAdslUserName, shown.txtAdslUserName);
     v.txtAdslPassword = toCamera(f.txtAdslPassword);
-    v.txtDdnsUserName = toCamera(f.txtDdnsUserName);
-    v.txtDdnsDomainName = toCamera(f.txtDdnsDomainName);
+    v.txtDdnsUserName = toCamera(f.txtDdnsUserName, shown.txtDdnsUserName);
+    v.txtDdnsDomainName = toCamera(f.txtDdnsDomainName, shown.txtDdnsDomainName);
     v.txtDdnsPassword = toCamera(f.txtDdnsPassword);
     v.optSmtpServerType = f.optSmtpServerType->itemIndex();
-    v.txtSmtpDomain = toCamera(f.txtSmtpDomain);
+    v.txtSmtpDomain = toCamera(f.txtSmtpDomain, shown.txtSmtpDomain);
     v.txtSmtpIpAddress = toCamera(f.txtSmtpIpAddress);
-    v.txtEmailSender = toCamera(f.txtEmailSender);
-    v.txtEmailReceiver = toCamera(f.txtEmailReceiver);
-    v.txtEmailCopy = toCamera(f.txtEmailCopy);
-    v.txtEmailAccount = toCamera(f.txtEmailAccount);
+    v.txtEmailSender = toCamera(f.txtEmailSender, shown.txtEmailSender);
+    v.txtEmailReceiver = toCamera(f.txtEmailReceiver, shown.txtEmailReceiver);
+    v.txtEmailCopy = toCamera(f.txtEmailCopy, shown.txtEmailCopy);
+    v.txtEmailAccount = toCamera(f.txtEmailAccount, shown.txtEmailAccount);
     v.txtEmailPassword = toCamera(f.txtEmailPassword);
     v.optTimeEmail = f.optTimeEmail->itemIndex();
     v.txtHour = toCamera(f.txtHour);
@@ -400,8 +412,6 @@ void TForm1::cmdSaveClick(QObject*)
     v.txtNewUserPassword = toCamera(f.txtNewUserPassword);
     v.optUserPassword = f.optUserPassword->itemIndex();
 
-    const protocol::CameraRecord& selected =
-        cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex));
     if (const std::optional<std::string> label = app::collectSettings(v, selected, packet)) {
         busy.end();
         app::showMessageBox(this, fromCamera(app::invalidInputMessage(*label)), QString(),

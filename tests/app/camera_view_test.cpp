@@ -258,3 +258,25 @@ TEST_F(WindowTest, InputDuringFindAndSaveIsRefused)
     QTest::mouseClick(control("cmdExit"), Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
 }
+
+TEST_F(WindowTest, SaveKeepsACameraTextLongerThanItsBox)
+{
+    auto camera = validCamera(1, "Long");
+    camera.text(offset::ddnsDomainName, std::string(95, 'd'));
+    build();
+    camerasAnswer({camera});
+    click("cmdFind");
+    selectRow(0);
+    auto* domain = control<QLineEdit>("txtDdnsDomainName");
+    EXPECT_EQ(domain->text().size(), 81); // the box shows what fits
+
+    click("cmdSave");
+    ASSERT_EQ(endpoint->sent.back().port, protocol::kParameterPort);
+    EXPECT_EQ(endpoint->sent.back().bytes[offset::ddnsDomainName], 255);
+
+    // Edited by the user, the box's text is what goes out.
+    domain->selectAll();
+    QTest::keyClicks(domain, "cam.example.test");
+    click("cmdSave");
+    EXPECT_EQ(endpoint->sent.back().bytes[offset::ddnsDomainName], 16);
+}
