@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "app/settings_values.h"
+#include "protocol/packets.h"
+#include "tools/telviq-cli/camera_fields.h"
+#include "tools/telviq-cli/json.h"
+#include "tools/virtual-cameras/camera.h"
+
+namespace off = protocol::offset;
+using cli::FieldChange;
+
+namespace {
+
+FieldChange assigned(const std::string& argument)
+{
+    FieldChange change;
+    std::string error;
+    EXPECT_TRUE(cli::parseAssignment(argument, change, error)) << argument << ": " << error;
+    return change;
+}
+
+std::string refusal(const std::string& argument)
+{
+    FieldChange change;
+    std::string error;
+    EXPECT_FALSE(cli::parseAssignment(argument, change, error)) << "accepted: " << argument;
+    return error;
+}
+
+// The packet Save builds for the record with the changes typed in.
+protocol::ParameterPacket packed(const protocol::CameraRecord& record,
+                                 const std::vector<FieldChange>& changes)
+{
+    app::SettingsValues values = cli::valuesOf(record);
+    for (const FieldChange& change : changes) {
+        cli::applyChange(values, change);
+    }
+    protocol::ParameterPacket packet;
+    const auto refused = app::collectSettings(values, record, packet);
+    EXPECT_FALSE(refused) << *refused;
+    return packet;
+}
+
+} // namespace
+
+TEST(CameraFields, EachNameLandsInItsOwnPlaceOfThePacket)
+{
+    const std::pair<const char*, std::size_t> texts[] = {
+        {"cameraDescription", off::cameraDescription},
+        {"adslUserName", off::adslUserName},
+        {"ddnsUserName", off::ddnsUserName},
+        {"ddnsDomainName", off::ddnsDomainName},
+        {"smtpDomain", off::smtpDomain},
+        {"emailSender", off::emailSender},
+        {"emailReceiver", off::emailReceiver},
+        {"emailCopy", off::emailCopy},
+        {"emailAccount", off::emailAccount},
+        {"adslPassword", off::adslPassword},
+        {"ddnsPassword", off::ddnsPassword},
+        {"emailPassword", off::emailPassword},
+        {"adminPassword", off::adminPassword},
+        {"newAdminPassword", off::newAdminPassword},
+        {"userPassword", off::userPassword},
+        {"newUserPassword", off::newUserPassword},
+        {"ipAddress", off::ipAddress},
+        {"gateway", off::gateway},
+        {"subnetMask", off::subnetMask},
+        {"dnsServer", off::dnsServer},
+        {"smtpIpAddress", off::packetSmtpIpAddress},
+    };
+    // The first 16 are texts and get their name's first letters; the rest are addresses and get
+    // 198.51.100.<their offset's low byte>.
+    std::vector<FieldChange> changes;
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        const auto& [name, at] = texts[i];
+        changes.push_back(assigned(std::string(name) + "=" +
+                                   (i >= 16 ? "198.51.100." + std::to_string(at & 0xFF)
+                                            : std::string(name).substr(0, 4))));
+    }
+    for (const char* choice :
+         {"networkType=DHCP", "upsideDown=Upside-down", "imageBrightness=Low", "antiFlicker=50 Hz",
+          "imageQuality=Middle", "imageResolution=QVGA (320x240)", "smtpServerType=1",
+          "timeEmail=On", "emailAuthentication=On", "motionImage=On", "userPasswordOn=On",
+          "hour=21", "minute=45", "triggerCount=99"}) {
+        changes.push_back(assigned(choice));
+    }
+
+    const auto b = packed(camsim::generatedCamera(1).record, changes).bytes;
+    for (std::size_t i = 0; i < 16; ++i) {
+        const std::size_t at = texts[i].second;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[at + 1]), b[at]),
+                  std::string(texts[i].first).substr(0, 4))
+            << texts[i].first;
+    }
+    for (std::size_t i = 16; i < std::size(texts); ++i) {
+        const std::size_t at = texts[i].second;
+        EXPECT_EQ(protocol::formatIpv4({b[at], b[at + 1], b[at + 2], b[at + 3]}),
+                  "198.51.100." + std::to_string(at & 0xFF))
+            << texts[i].first;
+    }
+    EXPECT_EQ(b[off::networkType], 2);
+    EXPECT_EQ(b[off::imageFlags], protocol::packImageFlags(1, 2, 1, 1, 1));
+    EXPECT_EQ(b[off::optionFlags], protocol::packOptionFlags(1, 1, 1, 1, 1));
+    EXPECT_EQ(b[off::packetHour], 21);
+    EXPECT_EQ(b[off::packetMinute], 45);
+    EXPECT_EQ(b[off::packetTriggerCount], 99);
+}
+
+TEST(CameraFields, ValuesAreCheckedForTheirKindOfField)
+{
+    EXPECT_EQ(assigned("networkType=pppoe").index, 1);
+    EXPECT_EQ(assigned("networkType=2").index, 2);
+    EXPECT_EQ(assigned("smtpServerType=SMTP IP Address").index, 1);
+    EXPECT_EQ(refusal("networkType=3"),
+              "networkType: \"3\" is not one of \"Fixed IP\", \"PPPoE\", \"DHCP\" (or 0 to 2)");
+    for (const char* bad : {"networkType=-1", "networkType=Fixed", "motionImage=", "upsideDown=01",
+                            "antiFlicker=50"}) {
+        refusal(bad);
+    }
+
+    // Longer than its field only as the camera's own text, which then stays as it is.
+    const std::vector<FieldChange> longer = {assigned("ddnsDomainName=" + std::string(82, 'd'))};
+    app::SettingsValues shown;
+    shown.txtDdnsDomainName = std::string(82, 'd');
+    EXPECT_FALSE(cli::tooLongFor(longer, shown));
+    shown.txtDdnsDomainName = "cam.example.org";
+    EXPECT_EQ(cli::tooLongFor(longer, shown), "ddnsDomainName: at most 81 characters");
+    EXPECT_FALSE(cli::tooLongFor({assigned("ddnsDomainName=" + std::string(81, 'd'))}, shown));
+    // One character is one camera byte, however many bytes UTF-8 gives it.
+    std::string accents;
+    for (int i = 0; i < 10; ++i) {
+        accents += "\xC3\xA9";
+    }
+    EXPECT_EQ(assigned("adminPassword=" + accents).text, std::string(10, '\xE9'));
+    refusal("adminPassword=" + accents + "e");
+    refusal("cameraDescription=Price \xE2\x82\xAC");
+    refusal(std::string("cameraDescription=a\0b", 21));
+    EXPECT_EQ(assigned("emailAccount=a=b").text, "a=b");
+
+    EXPECT_EQ(refusal("macAddress=00-11-22-33-44-55"),
+              "macAddress is reported by the camera and cannot be set");
+    EXPECT_EQ(refusal("CameraDescription=Lobby"), "unknown field \"CameraDescription\"");
+    EXPECT_EQ(refusal("cameraDescription"), "\"cameraDescription\" is not FIELD=VALUE");
+}
+
+TEST(CameraFields, SettingsFileTakesWhatShowPrintsAndSkipsWhatCannotBeWritten)
+{
+    cli::Json settings;
+    std::string error;
+    ASSERT_TRUE(cli::parseJson(R"({"macAddress": "00-11-22-33-44-55", "networkType": null,
+        "hour": 7, "minute": "30", "motionImage": 1, "adminPassword": "secret"})",
+                               settings, error));
+    std::vector<FieldChange> changes;
+    ASSERT_TRUE(cli::changesFromJson(settings, changes, error)) << error;
+    ASSERT_EQ(changes.size(), 4u);
+    EXPECT_EQ(changes[0].field->name, std::string("hour"));
+    EXPECT_EQ(changes[0].text, "7");
+    EXPECT_EQ(changes[2].index, 1);
+    EXPECT_EQ(changes[3].text, "secret");
+
+    const char* refused[][2] = {
+        {R"({"hour": 7.5})", "hour: a string or a whole number was expected"},
+        {R"({"ipAddress": 10})", "ipAddress: a string was expected"},
+        {R"({"nickname": "x"})", "unknown field \"nickname\""},
+        {R"([{"hour": 7}])", "the settings must be one JSON object of fields"},
+    };
+    for (const auto& [text, expected] : refused) {
+        ASSERT_TRUE(cli::parseJson(text, settings, error)) << error;
+        EXPECT_FALSE(cli::changesFromJson(settings, changes, error)) << text;
+        EXPECT_EQ(error, expected);
+    }
+}
+
+TEST(CameraFields, ShowJsonAppliedUnchangedSendsAPacketThatChangesNothing)
+{
+    camsim::Camera camera = camsim::generatedCamera(5);
+    camsim::setCountedText(camera.record, camsim::textFields()[6], "Caf\xE9 \"A\\B\"\t\x01 \xFF");
+    camsim::setCountedTextNone(camera.record, camsim::textFields()[7]);
+    camsim::setCountedText(camera.record, camsim::textFields()[8], std::string(95, 'd'));
+    const std::string text = cli::writeJson(cli::cameraJson(cli::valuesOf(camera.record)));
+    EXPECT_EQ(text.find("Password\""), std::string::npos) << "no password is ever printed";
+
+    cli::Json back;
+    std::string error;
+    std::vector<FieldChange> changes;
+    ASSERT_TRUE(cli::parseJson(text, back, error)) << error;
+    ASSERT_TRUE(cli::changesFromJson(back, changes, error)) << error;
+    const protocol::ParameterPacket viaJson = packed(camera.record, changes);
+    EXPECT_EQ(viaJson.bytes, packed(camera.record, {}).bytes);
+    EXPECT_EQ(viaJson.bytes[off::cameraDescription], protocol::kKeepMarker);
+    EXPECT_EQ(viaJson.bytes[off::ddnsDomainName], protocol::kKeepMarker);
+}
+
+TEST(CameraFields, RadioValuesWithoutAnItemShowAsNoChoice)
+{
+    protocol::CameraRecord record = camsim::generatedCamera(1).record;
+    record.bytes[off::networkType] = 3;
+    record.bytes[off::imageFlags] = 0x06; // brightness 3
+    const cli::Json json = cli::cameraJson(cli::valuesOf(record));
+    EXPECT_EQ(json.member("networkType")->type, cli::Json::Type::null);
+    EXPECT_EQ(json.member("imageBrightness")->type, cli::Json::Type::null);
+    EXPECT_EQ(json.member("hour")->type, cli::Json::Type::number);
+
+    // As in a window that shows this camera first: no network type chosen goes out as 255.
+    const protocol::ParameterPacket packet = packed(record, {});
+    EXPECT_EQ(packet.bytes[off::networkType], 255);
+    EXPECT_EQ((packet.bytes[off::imageFlags] >> 1) & 3, 3);
+}

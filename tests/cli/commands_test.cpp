@@ -1,0 +1,344 @@
+// The commands on a make-believe clock and network: the ten-second wait passes at once.
+
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+#include <unistd.h>
+
+#include "app/settings_values.h"
+#include "net/exceptions.h"
+#include "tests/protocol/scripted_endpoint.h"
+#include "tools/telviq-cli/commands.h"
+#include "tools/telviq-cli/json.h"
+#include "tools/virtual-cameras/camera.h"
+
+namespace off = protocol::offset;
+
+namespace {
+
+class FailingEndpoint : public ScriptedEndpoint {
+public:
+    void SendDatagram(const void*, std::int32_t) override { throw net::EIdSocketError(10051); }
+};
+
+// The commands open an endpoint for every exchange; here each is a view of one scripted network.
+class EndpointView : public net::DatagramEndpoint {
+public:
+    explicit EndpointView(ScriptedEndpoint& network) : network_(network) {}
+
+    void setActive(bool value) override { network_.setActive(value); }
+    bool active() const override { return network_.active(); }
+    void setBroadcastEnabled(bool value) override { network_.setBroadcastEnabled(value); }
+    void setHost(const std::string& host) override { network_.setHost(host); }
+    void setPort(std::int32_t port) override { network_.setPort(port); }
+    void SendDatagram(const void* data, std::int32_t count) override
+    {
+        network_.SendDatagram(data, count);
+    }
+    std::int32_t ReceiveDatagram(void* buffer, std::int32_t size, std::int32_t timeoutMs) override
+    {
+        return network_.ReceiveDatagram(buffer, size, timeoutMs);
+    }
+
+private:
+    ScriptedEndpoint& network_;
+};
+
+class Commands : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (const std::string& path : files_) {
+            std::remove(path.c_str());
+        }
+    }
+
+    int run(std::vector<std::string> args) { return runOn(endpoint, std::move(args)); }
+
+    int runOn(ScriptedEndpoint& on, std::vector<std::string> args)
+    {
+        cli::Environment env{[&on] { return std::make_unique<EndpointView>(on); }, out, err,
+                             on.ticks()};
+        return cli::run(args, env);
+    }
+
+    // The camera answers the three searches of one discovery, starting with send `first`.
+    void answersFind(const camsim::Camera& camera, std::size_t first = 1)
+    {
+        for (std::size_t send = first; send < first + 3; ++send) {
+            endpoint.schedule(send, 20, camsim::respondPacket(camera));
+        }
+    }
+
+    void acknowledges(const camsim::Camera& camera, std::size_t send)
+    {
+        for (auto& datagram : camsim::ackDatagrams(camera)) {
+            endpoint.schedule(send, 5, datagram);
+        }
+    }
+
+    std::vector<ScriptedEndpoint::Send> packetsSent() const
+    {
+        std::vector<ScriptedEndpoint::Send> packets;
+        for (const auto& send : endpoint.sends) {
+            if (send.settings.port == protocol::kParameterPort) {
+                packets.push_back(send);
+            }
+        }
+        return packets;
+    }
+
+    std::string settingsFile(const std::string& text)
+    {
+        char path[] = "/tmp/tvq-cli-settings-XXXXXX";
+        const int fd = mkstemp(path);
+        close(fd);
+        files_.push_back(path);
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    static std::string macOf(const camsim::Camera& camera)
+    {
+        return protocol::formatMac(protocol::macAddress(camera.record));
+    }
+
+    ScriptedEndpoint endpoint;
+    std::ostringstream out;
+    std::ostringstream err;
+    std::vector<std::string> files_;
+};
+
+std::string countedText(const Bytes& packet, std::size_t at)
+{
+    return std::string(reinterpret_cast<const char*>(&packet[at + 1]), packet[at]);
+}
+
+} // namespace
+
+TEST_F(Commands, SetSendsWhatSaveWouldAndSaysItWasAcknowledged)
+{
+    const camsim::Camera camera = camsim::generatedCamera(2);
+    answersFind(camera);
+    acknowledges(camera, 4);
+
+    EXPECT_EQ(run({"set", macOf(camera), "cameraDescription=Lobby", "networkType=DHCP",
+                   "adminPassword=secret", "timeEmail=On"}),
+              cli::kExitOk);
+    EXPECT_EQ(out.str(), "Settings write ok!\n");
+    EXPECT_EQ(err.str(), "");
+
+    // The same edits made on the window's pages.
+    app::SettingsValues pages = app::decodeCameraRecord(camera.record);
+    pages.txtCameraDescription2 = "Lobby";
+    pages.optNetworkType = 2;
+    pages.txtAdminPassword = "secret";
+    pages.optTimeEmail = 1;
+    protocol::ParameterPacket expected;
+    ASSERT_FALSE(app::collectSettings(pages, camera.record, expected));
+
+    const auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].settings.host, "255.255.255.255");
+    EXPECT_EQ(packets[0].bytes, Bytes(expected.bytes.begin(), expected.bytes.end()));
+    EXPECT_EQ(countedText(packets[0].bytes, off::cameraDescription), "Lobby");
+    EXPECT_EQ(packets[0].bytes[off::emailSender], protocol::kKeepMarker);
+    EXPECT_EQ(packets[0].bytes[off::newAdminPassword], protocol::kKeepMarker);
+}
+
+TEST_F(Commands, InvalidValuesExitTwoWithTheWindowsMessageAndNothingSent)
+{
+    // Only the first failing check is reported, as on Save.
+    EXPECT_EQ(run({"set", "02-00-5E-10-00-01", "hour=24", "ipAddress=10.0.0"}),
+              cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "Invalid input in IP Address field.\n\nPlease check again.\n");
+    EXPECT_TRUE(endpoint.sends.empty());
+
+    err.str("");
+    EXPECT_EQ(run({"set", "02-00-5E-10-00-01", "hour=0", "minute=2"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
+
+    err.str("");
+    EXPECT_EQ(run({"set", "02-00-5E-10-00-01", "smtpIpAddress=10.1"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), app::invalidInputMessage("SMTP IP Address"));
+    EXPECT_TRUE(endpoint.sends.empty());
+}
+
+TEST_F(Commands, TheCamerasOwnValuesTakePartInTheChecksAfterTheSearch)
+{
+    camsim::Camera camera = camsim::generatedCamera(1);
+    camera.record.bytes[off::minute] = 1;
+    answersFind(camera);
+    // Hour 0 passes on its own; with the camera's minute 1 it is 00:01.
+    EXPECT_EQ(run({"set", macOf(camera), "hour=0"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
+    EXPECT_EQ(endpoint.sends.size(), 3u);
+    EXPECT_TRUE(packetsSent().empty());
+}
+
+TEST_F(Commands, DryRunPrintsThePacketAndMasksPasswords)
+{
+    const camsim::Camera camera = camsim::generatedCamera(3);
+    answersFind(camera);
+    EXPECT_EQ(run({"set", "--dry-run", macOf(camera), "cameraDescription=Lobby",
+                   "newAdminPassword=hunter2"}),
+              cli::kExitOk);
+    EXPECT_TRUE(packetsSent().empty());
+    const std::string text = out.str();
+    EXPECT_EQ(text.find("hunter2"), std::string::npos);
+    EXPECT_NE(text.find("newAdminPassword     ********\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("adminPassword        keep\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("cameraDescription    \"Lobby\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("networkType          0 (Fixed IP)\n"), std::string::npos) << text;
+}
+
+TEST_F(Commands, VerifyTellsWhetherTheCameraShowsTheNewValues)
+{
+    const camsim::Camera camera = camsim::generatedCamera(3);
+    camsim::Camera renamed = camera;
+    camsim::setCountedText(renamed.record, camsim::textFields()[6], "Lobby");
+    renamed.record.bytes[off::hour] = 1;
+    answersFind(camera);
+    acknowledges(camera, 4);
+    answersFind(renamed, 5);
+    EXPECT_EQ(run({"set", "--verify", macOf(camera), "cameraDescription=Lobby", "hour=1"}),
+              cli::kExitOk);
+    EXPECT_EQ(out.str(), "Settings write ok!\nVerified: the camera shows the new values.\n");
+
+    // A camera that acknowledges and keeps its old settings.
+    ScriptedEndpoint second;
+    for (std::size_t send : {1, 2, 3, 5, 6, 7}) {
+        second.schedule(send, 20, camsim::respondPacket(camera));
+    }
+    second.schedule(4, 5, camsim::ackDatagrams(camera)[0]);
+    out.str("");
+    EXPECT_EQ(runOn(second, {"set", macOf(camera), "--verify", "cameraDescription=Lobby"}),
+              cli::kExitNotAcknowledged);
+    EXPECT_EQ(out.str(), "Settings write ok!\nNot taken:\n"
+                         "  cameraDescription: sent \"Lobby\", the camera shows \"Camera 4\"\n");
+}
+
+TEST_F(Commands, FindListsEachCameraOnceInTableCsvAndJson)
+{
+    camsim::Camera first = camsim::generatedCamera(0);
+    camsim::setCountedText(first.record, camsim::textFields()[6], "Gate, \"north\"");
+    const camsim::Camera second = camsim::generatedCamera(1);
+    for (std::size_t send = 1; send <= 9; ++send) {
+        endpoint.schedule(send, 20, camsim::respondPacket(first));
+        endpoint.schedule(send, 30, camsim::respondPacket(second));
+    }
+    // The first camera answers the first search twice.
+    endpoint.schedule(1, 40, camsim::respondPacket(first));
+
+    ASSERT_EQ(run({"find", "--csv"}), cli::kExitOk);
+    EXPECT_EQ(out.str(), "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n"
+                         "02-00-5E-10-00-01,203.0.113.10,\"Gate, \"\"north\"\"\",V1.0.21\r\n"
+                         "02-00-5E-10-00-02,203.0.113.11,Camera 2,V1.1.22\r\n");
+
+    out.str("");
+    ASSERT_EQ(run({"find"}), cli::kExitOk);
+    EXPECT_EQ(out.str(), "#  MAC address        Address in use  Firmware  Description\n"
+                         "1  02-00-5E-10-00-01  203.0.113.10    V1.0.21   Gate, \"north\"\n"
+                         "2  02-00-5E-10-00-02  203.0.113.11    V1.1.22   Camera 2\n");
+
+    out.str("");
+    ASSERT_EQ(run({"find", "--json"}), cli::kExitOk);
+    cli::Json list;
+    std::string error;
+    ASSERT_TRUE(cli::parseJson(out.str(), list, error)) << error;
+    ASSERT_EQ(list.items.size(), 2u);
+    EXPECT_EQ(list.items[0].member("cameraDescription")->text, "Gate, \"north\"");
+}
+
+TEST_F(Commands, ApplyWritesEachCameraNamedAndReportsARowForEach)
+{
+    const camsim::Camera taking = camsim::generatedCamera(2);
+    camsim::Camera silent = camsim::generatedCamera(1);
+    silent.behaviour.ack = camsim::AckMode::none;
+    for (std::size_t send = 1; send <= 3; ++send) {
+        endpoint.schedule(send, 20, camsim::respondPacket(taking));
+        endpoint.schedule(send, 30, camsim::respondPacket(silent));
+    }
+    acknowledges(taking, 4);
+    const std::string path = settingsFile(R"({"emailReceiver": "noc@example.net",
+                                              "macAddress": "02-00-5E-10-00-07"})");
+
+    EXPECT_EQ(run({"apply", path, "--mac", macOf(taking), "02-00-5E-10-00-09", macOf(silent),
+                   "--mac", macOf(taking)}),
+              cli::kExitNotFound);
+    EXPECT_EQ(out.str(), "MAC address        Description  Result\n"
+                         "02-00-5E-10-00-03  Camera 3     Settings write ok!\n"
+                         "02-00-5E-10-00-09               not found\n"
+                         "02-00-5E-10-00-02  Camera 2     Settings write fail!\n");
+    const auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), 2u) << "one write per camera, the repeated MAC included";
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(countedText(packets[i].bytes, off::emailReceiver), "noc@example.net");
+        EXPECT_EQ(packets[i].bytes[off::cameraDescription], protocol::kKeepMarker);
+    }
+    EXPECT_EQ(packets[0].bytes[off::parameterMac + 5], 0x03);
+    EXPECT_EQ(packets[1].bytes[off::parameterMac + 5], 0x02);
+}
+
+TEST_F(Commands, ApplyRefusesABadSettingsFileBeforeSearching)
+{
+    std::string path = settingsFile("{\"hour\": 7,\n \"minute\": 70}");
+    EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: Minute"));
+
+    err.str("");
+    path = settingsFile("{\"hour\": 7,\n \"minute\": 70,}");
+    EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: " + path +
+                             ": line 2, column 15: a member name in double "
+                             "quotes was expected\n");
+
+    EXPECT_TRUE(endpoint.sends.empty());
+}
+
+TEST_F(Commands, UsageMistakesExitTwoWithoutTouchingTheNetwork)
+{
+    const std::vector<std::vector<std::string>> mistakes = {
+        {},
+        {"discover"},
+        {"find", "--json", "--csv"},
+        {"show", "02-00-5E-10-00-0G"},
+        {"set", "02-00-5E-10-00-01"},
+        {"set", "02-00-5E-10-00-01", "hour=1", "hour=2"},
+        {"set", "02-00-5E-10-00-01", "--dry-run", "--verify", "hour=1"},
+        {"apply", "settings.json"},
+        {"apply", "settings.json", "--all", "--mac", "02-00-5E-10-00-01"},
+        {"apply", "settings.json", "--mac", "nonsense"},
+    };
+    for (const auto& args : mistakes) {
+        err.str("");
+        EXPECT_EQ(run(args), cli::kExitInvalidInput) << ::testing::PrintToString(args);
+        EXPECT_FALSE(err.str().empty()) << ::testing::PrintToString(args);
+    }
+    EXPECT_TRUE(endpoint.sends.empty());
+    for (const char* command : {"find", "show", "set", "apply"}) {
+        out.str("");
+        EXPECT_EQ(run({command, "--help"}), cli::kExitOk);
+        EXPECT_EQ(out.str().rfind(std::string("Usage: telviq-cli ") + command, 0), 0u);
+    }
+}
+
+TEST_F(Commands, TransportFailuresExitFourWithTheTransportsMessage)
+{
+    FailingEndpoint failing;
+    EXPECT_EQ(runOn(failing, {"find"}), cli::kExitNetworkError);
+    EXPECT_EQ(err.str(), std::string("telviq-cli: ") + net::EIdSocketError(10051).what() + "\n");
+}
+
+TEST(MacAddress, TakesHyphensOrColonsInEitherCase)
+{
+    const protocol::MacBytes mac{0x00, 0x1A, 0x2B, 0xC3, 0xD4, 0xEF};
+    EXPECT_EQ(cli::parseMac("00-1A-2B-C3-D4-EF"), mac);
+    EXPECT_EQ(cli::parseMac("00:1a:2b:c3:d4:ef"), mac);
+    for (const char* bad : {"00-1A-2B-C3-D4", "00-1A-2B-C3-D4-EF-", "00:1A-2B-C3-D4-EF",
+                            "001A2BC3D4EF", "00-1A-2B-C3-D4-EG", " 0-1A-2B-C3-D4-EF"}) {
+        EXPECT_FALSE(cli::parseMac(bad)) << bad;
+    }
+}

@@ -1,0 +1,342 @@
+#include "tools/telviq-cli/camera_fields.h"
+
+#include <cctype>
+
+#include "tools/telviq-cli/text_encoding.h"
+
+namespace cli {
+
+namespace {
+
+using V = app::SettingsValues;
+namespace maxLength = protocol::maxLength;
+
+CameraField shown(const char* name, const char* page, std::string V::*member)
+{
+    return {name, page, FieldKind::shown, member, nullptr, {}, 0};
+}
+
+CameraField text(const char* name, const char* page, std::string V::*member, std::size_t max)
+{
+    return {name, page, FieldKind::text, member, nullptr, {}, max};
+}
+
+CameraField password(const char* name, const char* page, std::string V::*member, std::size_t max)
+{
+    return {name, page, FieldKind::password, member, nullptr, {}, max};
+}
+
+CameraField address(const char* name, const char* page, std::string V::*member)
+{
+    return {name, page, FieldKind::address, member, nullptr, {}, 0};
+}
+
+CameraField number(const char* name, const char* page, std::string V::*member)
+{
+    return {name, page, FieldKind::number, member, nullptr, {}, 0};
+}
+
+CameraField choice(const char* name, const char* page, int V::*member,
+                   std::vector<std::string> items)
+{
+    return {name, page, FieldKind::choice, nullptr, member, std::move(items), 0};
+}
+
+std::vector<CameraField> makeFields()
+{
+    const std::vector<std::string> offOn = {"Off", "On"};
+    const std::vector<std::string> highToLow = {"High", "Middle", "Low"};
+    const char* main = "Main";
+    const char* image = "Image Parameter";
+    const char* network = "Network Config";
+    const char* email = "E-mail Config";
+    const char* passwords = "Password";
+    return {
+        shown("macAddress", main, &V::txtMacAddress2),
+        shown("usedIPAddress", main, &V::txtUsedIPAddress),
+        shown("firmwareVersion", main, &V::txtFirmwareVersion2),
+        text("cameraDescription", main, &V::txtCameraDescription2, maxLength::cameraDescription),
+        choice("motionImage", main, &V::optMotionImage, offOn),
+        choice("antiFlicker", image, &V::optAntiFlicker, {"60 Hz", "50 Hz"}),
+        choice("imageResolution", image, &V::optImageResolution,
+               {"VGA (640x480)", "QVGA (320x240)"}),
+        choice("imageQuality", image, &V::optImageQuality, highToLow),
+        choice("imageBrightness", image, &V::optImageBrightness, highToLow),
+        choice("upsideDown", image, &V::optUpsideDown, {"Normal", "Upside-down"}),
+        choice("networkType", network, &V::optNetworkType, {"Fixed IP", "PPPoE", "DHCP"}),
+        address("ipAddress", network, &V::txtIpAddress2),
+        address("subnetMask", network, &V::txtSubnetMask2),
+        address("gateway", network, &V::txtGateway2),
+        address("dnsServer", network, &V::txtDnsServer2),
+        text("adslUserName", network, &V::txtAdslUserName, maxLength::adslUserName),
+        password("adslPassword", network, &V::txtAdslPassword, maxLength::adslPassword),
+        text("ddnsUserName", network, &V::txtDdnsUserName, maxLength::ddnsUserName),
+        text("ddnsDomainName", network, &V::txtDdnsDomainName, maxLength::ddnsDomainName),
+        password("ddnsPassword", network, &V::txtDdnsPassword, maxLength::ddnsPassword),
+        choice("smtpServerType", email, &V::optSmtpServerType,
+               {"SMTP Domain Name:", "SMTP IP Address:"}),
+        text("smtpDomain", email, &V::txtSmtpDomain, maxLength::smtpDomain),
+        address("smtpIpAddress", email, &V::txtSmtpIpAddress),
+        text("emailSender", email, &V::txtEmailSender, maxLength::emailSender),
+        text("emailReceiver", email, &V::txtEmailReceiver, maxLength::emailReceiver),
+        text("emailCopy", email, &V::txtEmailCopy, maxLength::emailCopy),
+        text("emailAccount", email, &V::txtEmailAccount, maxLength::emailAccount),
+        password("emailPassword", email, &V::txtEmailPassword, maxLength::emailPassword),
+        choice("timeEmail", email, &V::optTimeEmail, offOn),
+        number("hour", email, &V::txtHour),
+        number("minute", email, &V::txtMinute),
+        number("triggerCount", email, &V::txtTriggerCount),
+        choice("emailAuthentication", email, &V::optEmailAuthentication, offOn),
+        password("adminPassword", passwords, &V::txtAdminPassword, maxLength::adminPassword),
+        password("newAdminPassword", passwords, &V::txtNewAdminPassword,
+                 maxLength::newAdminPassword),
+        password("userPassword", passwords, &V::txtUserPassword, maxLength::userPassword),
+        password("newUserPassword", passwords, &V::txtNewUserPassword, maxLength::newUserPassword),
+        choice("userPasswordOn", passwords, &V::optUserPassword, offOn),
+    };
+}
+
+std::string folded(std::string text)
+{
+    if (!text.empty() && text.back() == ':') {
+        text.pop_back();
+    }
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+bool chooseItem(const CameraField& field, const std::string& value, int& index)
+{
+    const int count = static_cast<int>(field.items.size());
+    if (value.size() == 1 && value[0] >= '0' && value[0] < '0' + count) {
+        index = value[0] - '0';
+        return true;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (folded(field.items[static_cast<std::size_t>(i)]) == folded(value)) {
+            index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string itemList(const CameraField& field)
+{
+    std::string list;
+    for (const std::string& item : field.items) {
+        list += (list.empty() ? "\"" : ", \"") + item + "\"";
+    }
+    return list + " (or 0 to " + std::to_string(field.items.size() - 1) + ")";
+}
+
+bool isWholeNumber(const std::string& token)
+{
+    std::size_t i = token[0] == '-' ? 1 : 0;
+    if (i >= token.size()) {
+        return false;
+    }
+    for (; i < token.size(); ++i) {
+        if (token[i] < '0' || token[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+const std::vector<CameraField>& cameraFields()
+{
+    static const std::vector<CameraField> fields = makeFields();
+    return fields;
+}
+
+const CameraField* findField(const std::string& name)
+{
+    for (const CameraField& field : cameraFields()) {
+        if (name == field.name) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+bool makeChange(const CameraField& field, const std::string& value, FieldChange& out,
+                std::string& error)
+{
+    const std::string name = field.name;
+    out = FieldChange{&field, {}, -1};
+    switch (field.kind) {
+    case FieldKind::shown:
+        error = name + " is reported by the camera and cannot be set";
+        return false;
+    case FieldKind::choice:
+        if (!chooseItem(field, value, out.index)) {
+            error = name + ": \"" + value + "\" is not one of " + itemList(field);
+            return false;
+        }
+        return true;
+    default:
+        break;
+    }
+    const std::optional<std::string> bytes = utf8ToLatin1(value);
+    if (!bytes) {
+        error = name + ": only characters of ISO 8859-1 (Latin-1) can be sent to a camera";
+        return false;
+    }
+    // A zero byte would end the text early on the camera and in the comparison with its value.
+    if (bytes->find('\0') != std::string::npos) {
+        error = name + ": a text cannot hold a zero character";
+        return false;
+    }
+    // The window's edits take no more than this, and cutting the text would send something
+    // else than was asked for. A longer text can still be a camera's own one, which is kept as it
+    // is (see tooLongFor); a password never is.
+    if (field.kind == FieldKind::password && bytes->size() > field.maxLength) {
+        error = name + ": at most " + std::to_string(field.maxLength) + " characters";
+        return false;
+    }
+    out.text = *bytes;
+    return true;
+}
+
+bool parseAssignment(const std::string& argument, FieldChange& out, std::string& error)
+{
+    const std::size_t equals = argument.find('=');
+    if (equals == std::string::npos) {
+        error = "\"" + argument + "\" is not FIELD=VALUE";
+        return false;
+    }
+    const std::string name = argument.substr(0, equals);
+    const CameraField* field = findField(name);
+    if (field == nullptr) {
+        error = "unknown field \"" + name + "\"";
+        return false;
+    }
+    return makeChange(*field, argument.substr(equals + 1), out, error);
+}
+
+bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::string& error)
+{
+    if (settings.type != Json::Type::object) {
+        error = "the settings must be one JSON object of fields";
+        return false;
+    }
+    out.clear();
+    for (const auto& [name, value] : settings.members) {
+        const CameraField* field = findField(name);
+        if (field == nullptr) {
+            error = "unknown field \"" + name + "\"";
+            return false;
+        }
+        if (field->kind == FieldKind::shown || value.type == Json::Type::null) {
+            continue;
+        }
+        const bool numeric = field->kind == FieldKind::number || field->kind == FieldKind::choice;
+        std::string typed;
+        if (value.type == Json::Type::string) {
+            typed = value.text;
+        } else if (numeric && value.type == Json::Type::number && isWholeNumber(value.text)) {
+            typed = value.text;
+        } else {
+            error = name + (numeric ? ": a string or a whole number was expected"
+                                    : ": a string was expected");
+            return false;
+        }
+        FieldChange change;
+        if (!makeChange(*field, typed, change, error)) {
+            return false;
+        }
+        out.push_back(change);
+    }
+    return true;
+}
+
+std::optional<std::string> tooLongFor(const std::vector<FieldChange>& changes,
+                                      const app::SettingsValues& shown)
+{
+    for (const FieldChange& change : changes) {
+        const CameraField& field = *change.field;
+        if (field.kind == FieldKind::text && change.text.size() > field.maxLength &&
+            change.text != shown.*field.text) {
+            return std::string(field.name) + ": at most " + std::to_string(field.maxLength) +
+                   " characters";
+        }
+    }
+    return std::nullopt;
+}
+
+void applyChange(app::SettingsValues& values, const FieldChange& change)
+{
+    const CameraField& field = *change.field;
+    if (field.kind == FieldKind::choice) {
+        values.*field.choice = change.index;
+    } else if (field.kind != FieldKind::shown) {
+        values.*field.text = change.text;
+    }
+}
+
+app::SettingsValues valuesOf(const protocol::CameraRecord& record)
+{
+    app::SettingsValues values = app::decodeCameraRecord(record);
+    for (const CameraField& field : cameraFields()) {
+        if (field.kind == FieldKind::choice) {
+            int& index = values.*field.choice;
+            if (index < 0 || index >= static_cast<int>(field.items.size())) {
+                index = -1;
+            }
+        }
+    }
+    return values;
+}
+
+std::optional<std::string> shownValue(const CameraField& field, const app::SettingsValues& values)
+{
+    if (field.kind == FieldKind::choice) {
+        const int index = values.*field.choice;
+        if (index < 0 || index >= static_cast<int>(field.items.size())) {
+            return std::nullopt;
+        }
+        return field.items[static_cast<std::size_t>(index)];
+    }
+    return latin1ToUtf8(values.*field.text);
+}
+
+std::optional<std::string> expectedShownValue(const CameraField& field,
+                                              const app::SettingsValues& sent)
+{
+    // Read back the way the packet was packed, so "10.0.0.300" is expected as 10.0.0.44.
+    if (field.kind == FieldKind::address) {
+        protocol::Ipv4Bytes address{};
+        app::readDottedQuad(sent.*field.text, address);
+        return protocol::formatIpv4(address);
+    }
+    if (field.kind == FieldKind::number) {
+        return std::to_string(app::readInteger(sent.*field.text));
+    }
+    return shownValue(field, sent);
+}
+
+Json cameraJson(const app::SettingsValues& values)
+{
+    Json object = Json::makeObject();
+    for (const CameraField& field : cameraFields()) {
+        if (field.kind == FieldKind::password) {
+            continue;
+        }
+        const std::optional<std::string> value = shownValue(field, values);
+        if (!value) {
+            object.add(field.name, Json{});
+        } else if (field.kind == FieldKind::number) {
+            object.add(field.name, Json::makeNumber(app::readInteger(*value)));
+        } else {
+            object.add(field.name, Json::makeString(*value));
+        }
+    }
+    return object;
+}
+
+} // namespace cli

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/settings_values.h"
+#include "protocol/packets.h"
+#include "tools/telviq-cli/json.h"
+
+namespace cli {
+
+enum class FieldKind {
+    shown,    // reported by the camera, never written
+    text,     // a counted text, sent as "keep" when unchanged
+    password, // never reported; sent only when given
+    address,  // a dotted address
+    number,   // hour, minute, trigger count
+    choice,   // a radio group
+};
+
+// One setting of the pages, under the camera record's name for it, with the member of the
+// pages' values that holds it.
+struct CameraField {
+    const char* name;
+    const char* page;
+    FieldKind kind;
+    std::string app::SettingsValues::*text = nullptr; // every kind but choice
+    int app::SettingsValues::*choice = nullptr;       // choice only
+    std::vector<std::string> items;                   // choice only
+    std::size_t maxLength = 0;                        // text and password
+};
+
+// In the order of the pages, as the window shows them.
+const std::vector<CameraField>& cameraFields();
+const CameraField* findField(const std::string& name);
+
+// A checked value for one field: a text already in the camera's bytes, or a choice's index.
+struct FieldChange {
+    const CameraField* field = nullptr;
+    std::string text;
+    int index = -1;
+};
+
+// The value as typed (UTF-8). Texts must fit the camera's character set and passwords their
+// field; choices are an item's text (any case, the colon optional) or its number. Nothing else is
+// judged here: addresses and numbers go to the same checks as the window's edits.
+bool makeChange(const CameraField& field, const std::string& value, FieldChange& out,
+                std::string& error);
+
+// "FIELD=VALUE" from the command line.
+bool parseAssignment(const std::string& argument, FieldChange& out, std::string& error);
+
+// A settings file: an object of fields, as `show --json` prints it or any part of it. The
+// fields a camera only reports are skipped, and so are members that are null.
+bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::string& error);
+
+// A text longer than its field can only be the camera's own, which then stays as it is: what
+// is wrong with the first text that is not, for the camera the pages show as `shown`.
+std::optional<std::string> tooLongFor(const std::vector<FieldChange>& changes,
+                                      const app::SettingsValues& shown);
+
+void applyChange(app::SettingsValues& values, const FieldChange& change);
+
+// What the pages show for a record when they are first filled: a radio value without an item
+// leaves its group with no choice.
+app::SettingsValues valuesOf(const protocol::CameraRecord& record);
+
+// The value as the pages show it (UTF-8); nothing for a radio group with no choice.
+std::optional<std::string> shownValue(const CameraField& field, const app::SettingsValues& values);
+
+// What the camera should show for this field after taking a packet built from `sent`.
+std::optional<std::string> expectedShownValue(const CameraField& field,
+                                              const app::SettingsValues& sent);
+
+// Every reported field of a camera; passwords are left out, since cameras never report them.
+Json cameraJson(const app::SettingsValues& values);
+
+} // namespace cli

@@ -1,0 +1,740 @@
+#include "tools/telviq-cli/commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/settings_values.h"
+#include "net/exceptions.h"
+#include "protocol/discovery.h"
+#include "protocol/settings_write.h"
+#include "tools/telviq-cli/camera_fields.h"
+#include "tools/telviq-cli/json.h"
+#include "tools/telviq-cli/packet_listing.h"
+#include "tools/telviq-cli/text_encoding.h"
+
+namespace cli {
+
+namespace {
+
+const char kUsage[] = R"(Usage: telviq-cli COMMAND [OPTIONS]
+
+Finds TELVIQ cameras on the local network and reads and writes their settings the way the
+TELVIQ Utility window does.
+
+Commands:
+  find                               list every camera that answers the search
+  show MAC                           every setting of one camera
+  set MAC FIELD=VALUE...             change settings of one camera
+  apply FILE (--mac MAC... | --all)  write a settings file to several cameras
+
+'telviq-cli COMMAND --help' tells more about each command.
+
+Exit status:
+  0  done; every write acknowledged
+  1  some write not acknowledged (with --verify, also: the camera does not show the values)
+  2  invalid input: a bad argument, settings file or value, with the field named; 'set'
+     then writes nothing, 'apply' skips the camera whose settings fail a check
+  3  a camera named by its MAC address did not answer the search
+  4  network error, with the transport's message
+)";
+
+const char kFindHelp[] = R"(Usage: telviq-cli find [--json | --csv]
+
+Searches three times on UDP port 15500, which takes three to four and a half seconds, and
+prints each camera that answered once, in the order found.
+
+  --json   every field each camera reports, as a JSON array of objects
+  --csv    MAC address, address in use, description and firmware, after a header line
+)";
+
+const char kShowHelp[] = R"(Usage: telviq-cli show MAC [--json]
+
+Searches, then prints every setting of the camera with this MAC address as the window's pages
+show it. Cameras never report passwords.
+
+  --json   the settings as one JSON object, the settings file of 'apply'
+)";
+
+const char kSetHelp[] = R"(Usage: telviq-cli set MAC FIELD=VALUE... [--dry-run | --verify]
+
+Searches, then writes the camera's last reported settings with the changes given, as the
+window's Save does: with the same checks and messages, texts left as they were sent as "keep",
+passwords only when given. Waits up to ten seconds for the camera's acknowledgement and prints
+"Settings write ok!" or "Settings write fail!".
+
+  --dry-run   print the packet's fields instead of sending it (passwords masked)
+  --verify    search again after an acknowledged write and check that the camera shows the
+              new values
+
+Values are written as the window shows them: dotted addresses, a choice by its text or number
+(networkType="Fixed IP" or networkType=0, antiFlicker="50 Hz" or antiFlicker=1).
+)";
+
+const char kApplyHelp[] =
+    R"(Usage: telviq-cli apply FILE (--mac MAC... | --all) [--dry-run | --verify]
+
+Writes the settings in FILE to each camera named, one after the other, as 'set' does, and
+prints a row for each. FILE holds one JSON object of fields: what 'show MAC --json' prints, or
+any part of it. The fields a camera only reports (macAddress, usedIPAddress, firmwareVersion)
+are skipped, and so is every field whose value is null.
+
+  --mac MAC...  the cameras to write; may be given more than once
+  --all         every camera that answers the search
+  --dry-run     print each camera's packet instead of sending it (passwords masked)
+  --verify      search again after the writes and check that each camera shows the values
+
+The exit status is the highest of the rows': 1 for a write not acknowledged, 2 for a camera
+whose settings fail a check, 3 for a camera that did not answer.
+)";
+
+const char kWriteOk[] = "Settings write ok!\n";
+const char kWriteFail[] = "Settings write fail!\n";
+
+using Cameras = std::vector<protocol::CameraRecord>;
+
+int usageError(Environment& env, const std::string& message, const std::string& command)
+{
+    env.err << "telviq-cli: " << message << "\nTry 'telviq-cli "
+            << (command.empty() ? "" : command + " ") << "--help'.\n";
+    return kExitInvalidInput;
+}
+
+int inputError(Environment& env, const std::string& message)
+{
+    env.err << "telviq-cli: " << message << "\n";
+    return kExitInvalidInput;
+}
+
+// The window's text, but on one line for a row of a table.
+std::string oneLine(std::string text)
+{
+    const std::size_t end = text.find('\n');
+    return end == std::string::npos ? text : text.substr(0, end);
+}
+
+std::string padded(const std::string& text, std::size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+// The window's discovery, each camera once: a camera heard twice in the first pass would
+// otherwise be listed, and written, twice.
+Cameras findCameras(Environment& env)
+{
+    auto table = std::make_unique<protocol::CameraTable>();
+    const std::unique_ptr<net::DatagramEndpoint> endpoint = env.openEndpoint();
+    protocol::discoverCameras(*endpoint, *table, env.searchListenSeconds, env.ticks);
+    Cameras cameras;
+    for (std::size_t i = 0; i < table->count; ++i) {
+        const protocol::MacBytes mac = protocol::macAddress(table->slots[i]);
+        const bool known = std::any_of(cameras.begin(), cameras.end(), [&](const auto& record) {
+            return protocol::macAddress(record) == mac;
+        });
+        if (!known) {
+            cameras.push_back(table->slots[i]);
+        }
+    }
+    return cameras;
+}
+
+const protocol::CameraRecord* cameraWithMac(const Cameras& cameras, const protocol::MacBytes& mac)
+{
+    for (const protocol::CameraRecord& record : cameras) {
+        if (protocol::macAddress(record) == mac) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+// Each exchange on a socket of its own: a camera that answers a search late would otherwise
+// have its answer taken for the acknowledgement of the next write, or for its state after it.
+bool writeTo(Environment& env, const protocol::ParameterPacket& packet)
+{
+    const std::unique_ptr<net::DatagramEndpoint> endpoint = env.openEndpoint();
+    return protocol::writeSettings(*endpoint, packet, env.ackWaitSeconds, env.ticks);
+}
+
+// Values that pass every check of the pages, so that when they fail with the changes put in,
+// the changes are at fault. Hour 12 and minute 30 keep the check of the time from refusing an
+// hour or a minute given alone, which the camera's own other half may well allow.
+app::SettingsValues neutralValues()
+{
+    app::SettingsValues values;
+    for (const CameraField& field : cameraFields()) {
+        if (field.kind == FieldKind::choice) {
+            values.*field.choice = 0;
+        } else if (field.kind == FieldKind::address) {
+            values.*field.text = "0.0.0.0";
+        }
+    }
+    values.txtHour = "12";
+    values.txtMinute = "30";
+    values.txtTriggerCount = "0";
+    return values;
+}
+
+// The label of the first check the changes fail on their own, before anything is sent.
+std::optional<std::string> refusedChanges(const std::vector<FieldChange>& changes)
+{
+    app::SettingsValues values = neutralValues();
+    for (const FieldChange& change : changes) {
+        applyChange(values, change);
+    }
+    const protocol::CameraRecord none{};
+    protocol::ParameterPacket packet;
+    return app::collectSettings(values, none, packet);
+}
+
+struct Prepared {
+    app::SettingsValues values;
+    protocol::ParameterPacket packet;
+    std::optional<std::string> refused; // what the window would say, on one line
+    std::string message;                // the whole message
+};
+
+// What Save does with the camera's record shown and the changes typed in.
+Prepared prepare(const protocol::CameraRecord& record, const std::vector<FieldChange>& changes)
+{
+    Prepared prepared;
+    prepared.values = valuesOf(record);
+    if (auto tooLong = tooLongFor(changes, prepared.values)) {
+        prepared.refused = *tooLong;
+        prepared.message = "telviq-cli: " + *tooLong + "\n";
+        return prepared;
+    }
+    for (const FieldChange& change : changes) {
+        applyChange(prepared.values, change);
+    }
+    if (auto label = app::collectSettings(prepared.values, record, prepared.packet)) {
+        prepared.message = app::invalidInputMessage(*label);
+        prepared.refused = oneLine(prepared.message);
+    }
+    return prepared;
+}
+
+// A value as the pages show it, for the terminal. Every such value came from single bytes.
+std::string quoted(const std::optional<std::string>& value)
+{
+    if (!value) {
+        return "no choice";
+    }
+    return "\"" + latin1ToUtf8(printable(utf8ToLatin1(*value).value_or(*value))) + "\"";
+}
+
+// The changes the camera does not show after a write. Passwords are never reported, so they
+// cannot be checked.
+std::vector<std::string> differences(const std::vector<FieldChange>& changes,
+                                     const app::SettingsValues& sent,
+                                     const protocol::CameraRecord& now)
+{
+    const app::SettingsValues shownNow = valuesOf(now);
+    std::vector<std::string> found;
+    for (const FieldChange& change : changes) {
+        const CameraField& field = *change.field;
+        if (field.kind == FieldKind::password) {
+            continue;
+        }
+        const auto expected = expectedShownValue(field, sent);
+        const auto actual = shownValue(field, shownNow);
+        if (expected != actual) {
+            found.push_back(std::string(field.name) + ": sent " + quoted(expected) +
+                            ", the camera shows " + quoted(actual));
+        }
+    }
+    return found;
+}
+
+// A value for the terminal: a camera's text may hold control characters.
+std::string displayValue(const CameraField& field, const app::SettingsValues& values)
+{
+    if (field.kind == FieldKind::choice) {
+        return shownValue(field, values).value_or("(no choice)");
+    }
+    if (field.kind == FieldKind::password) {
+        return "(not reported)";
+    }
+    return latin1ToUtf8(printable(values.*field.text));
+}
+
+std::string csvCell(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string cell = "\"";
+    for (const char c : text) {
+        cell += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return cell + "\"";
+}
+
+void printPacket(Environment& env, const protocol::ParameterPacket& packet, const char* indent)
+{
+    for (const auto& [name, value] : describePacket(packet)) {
+        env.out << indent << padded(name, 21) << value << "\n";
+    }
+}
+
+// The options and positional arguments of one command.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::vector<std::string> flags;
+    std::vector<std::string> macs;
+    bool has(const std::string& flag) const
+    {
+        return std::find(flags.begin(), flags.end(), flag) != flags.end();
+    }
+};
+
+bool splitArguments(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                    Arguments& out, std::string& error)
+{
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) != 0) {
+            out.positional.push_back(arg);
+            continue;
+        }
+        if (std::find(known.begin(), known.end(), arg) == known.end()) {
+            error = "unknown option " + arg;
+            return false;
+        }
+        if (arg == "--mac") {
+            const std::size_t before = out.macs.size();
+            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 &&
+                   parseMac(args[i + 1])) {
+                out.macs.push_back(args[++i]);
+            }
+            if (out.macs.size() == before) {
+                error = i + 1 < args.size() ? "\"" + args[i + 1] + "\" is not a MAC address"
+                                            : "--mac needs a MAC address";
+                return false;
+            }
+        }
+        out.flags.push_back(arg);
+    }
+    return true;
+}
+
+int commandFind(const std::vector<std::string>& args, Environment& env)
+{
+    Arguments a;
+    std::string error;
+    if (!splitArguments(args, {"--help", "--json", "--csv"}, a, error)) {
+        return usageError(env, error, "find");
+    }
+    if (a.has("--help")) {
+        env.out << kFindHelp;
+        return kExitOk;
+    }
+    if (!a.positional.empty()) {
+        return usageError(env, "find takes no argument \"" + a.positional[0] + "\"", "find");
+    }
+    if (a.has("--json") && a.has("--csv")) {
+        return usageError(env, "--json and --csv do not go together", "find");
+    }
+
+    const Cameras cameras = findCameras(env);
+    if (a.has("--json")) {
+        Json list = Json::makeArray();
+        for (const protocol::CameraRecord& record : cameras) {
+            list.items.push_back(cameraJson(valuesOf(record)));
+        }
+        env.out << writeJson(list);
+        return kExitOk;
+    }
+    if (a.has("--csv")) {
+        env.out << "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n";
+        for (const protocol::CameraRecord& record : cameras) {
+            const app::SettingsValues v = valuesOf(record);
+            env.out << csvCell(v.txtMacAddress2) << ',' << csvCell(v.txtUsedIPAddress) << ','
+                    << csvCell(latin1ToUtf8(v.txtCameraDescription2)) << ','
+                    << csvCell(latin1ToUtf8(v.txtFirmwareVersion2)) << "\r\n";
+        }
+        return kExitOk;
+    }
+    if (cameras.empty()) {
+        env.err << "No camera answered.\n";
+        return kExitOk;
+    }
+    std::vector<std::vector<std::string>> rows = {
+        {"#", "MAC address", "Address in use", "Firmware", "Description"}};
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        const app::SettingsValues v = valuesOf(cameras[i]);
+        rows.push_back({std::to_string(i + 1), v.txtMacAddress2, v.txtUsedIPAddress,
+                        printable(v.txtFirmwareVersion2), printable(v.txtCameraDescription2)});
+    }
+    // Widths in bytes of the camera's single-byte text, which is one character each.
+    std::vector<std::size_t> widths(rows[0].size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            widths[c] = std::max(widths[c], row[c].size());
+        }
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c + 1 < row.size(); ++c) {
+            line += padded(row[c], widths[c] + 2);
+        }
+        env.out << latin1ToUtf8(line + row.back()) << "\n";
+    }
+    return kExitOk;
+}
+
+int commandShow(const std::vector<std::string>& args, Environment& env)
+{
+    Arguments a;
+    std::string error;
+    if (!splitArguments(args, {"--help", "--json"}, a, error)) {
+        return usageError(env, error, "show");
+    }
+    if (a.has("--help")) {
+        env.out << kShowHelp;
+        return kExitOk;
+    }
+    if (a.positional.size() != 1) {
+        return usageError(env, "show needs one MAC address", "show");
+    }
+    const auto mac = parseMac(a.positional[0]);
+    if (!mac) {
+        return usageError(env, "\"" + a.positional[0] + "\" is not a MAC address", "show");
+    }
+
+    const Cameras cameras = findCameras(env);
+    const protocol::CameraRecord* record = cameraWithMac(cameras, *mac);
+    if (record == nullptr) {
+        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(*mac)
+                << " answered the search\n";
+        return kExitNotFound;
+    }
+    const app::SettingsValues values = valuesOf(*record);
+    if (a.has("--json")) {
+        env.out << writeJson(cameraJson(values));
+        return kExitOk;
+    }
+    std::string page;
+    for (const CameraField& field : cameraFields()) {
+        if (field.page != page) {
+            page = field.page;
+            env.out << page << "\n";
+        }
+        env.out << "  " << padded(field.name, 21) << displayValue(field, values) << "\n";
+    }
+    return kExitOk;
+}
+
+int commandSet(const std::vector<std::string>& args, Environment& env)
+{
+    Arguments a;
+    std::string error;
+    if (!splitArguments(args, {"--help", "--dry-run", "--verify"}, a, error)) {
+        return usageError(env, error, "set");
+    }
+    if (a.has("--help")) {
+        env.out << kSetHelp << "\nFields:\n";
+        for (const CameraField& field : cameraFields()) {
+            std::string values;
+            switch (field.kind) {
+            case FieldKind::shown:
+                continue;
+            case FieldKind::choice:
+                for (const std::string& item : field.items) {
+                    values += (values.empty() ? "" : " | ") + item;
+                }
+                break;
+            case FieldKind::text:
+                values = "text, at most " + std::to_string(field.maxLength) + " characters";
+                break;
+            case FieldKind::password:
+                values = "password, at most " + std::to_string(field.maxLength) +
+                         " characters; sent only when given";
+                break;
+            case FieldKind::address:
+                values = "dotted address";
+                break;
+            case FieldKind::number:
+                values = "whole number";
+                break;
+            }
+            env.out << "  " << padded(field.name, 21) << values << "\n";
+        }
+        return kExitOk;
+    }
+    if (a.has("--dry-run") && a.has("--verify")) {
+        return usageError(env, "--dry-run and --verify do not go together", "set");
+    }
+    if (a.positional.empty()) {
+        return usageError(env, "set needs a MAC address and FIELD=VALUE", "set");
+    }
+    const auto mac = parseMac(a.positional[0]);
+    if (!mac) {
+        return usageError(env, "\"" + a.positional[0] + "\" is not a MAC address", "set");
+    }
+    if (a.positional.size() < 2) {
+        return usageError(env, "nothing to set: give at least one FIELD=VALUE", "set");
+    }
+    std::vector<FieldChange> changes;
+    for (std::size_t i = 1; i < a.positional.size(); ++i) {
+        FieldChange change;
+        if (!parseAssignment(a.positional[i], change, error)) {
+            return inputError(env, error);
+        }
+        for (const FieldChange& earlier : changes) {
+            if (earlier.field == change.field) {
+                return inputError(env, std::string(change.field->name) + " is given twice");
+            }
+        }
+        changes.push_back(change);
+    }
+    if (const auto label = refusedChanges(changes)) {
+        env.err << app::invalidInputMessage(*label);
+        return kExitInvalidInput;
+    }
+
+    const Cameras cameras = findCameras(env);
+    const protocol::CameraRecord* record = cameraWithMac(cameras, *mac);
+    if (record == nullptr) {
+        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(*mac)
+                << " answered the search\n";
+        return kExitNotFound;
+    }
+    const Prepared prepared = prepare(*record, changes);
+    if (prepared.refused) {
+        env.err << prepared.message;
+        return kExitInvalidInput;
+    }
+    if (a.has("--dry-run")) {
+        printPacket(env, prepared.packet, "");
+        return kExitOk;
+    }
+
+    const bool acknowledged = writeTo(env, prepared.packet);
+    env.out << (acknowledged ? kWriteOk : kWriteFail) << std::flush;
+    if (!acknowledged) {
+        return kExitNotAcknowledged;
+    }
+    if (!a.has("--verify")) {
+        return kExitOk;
+    }
+    const Cameras after = findCameras(env);
+    const protocol::CameraRecord* now = cameraWithMac(after, *mac);
+    if (now == nullptr) {
+        env.out << "Not verified: the camera did not answer the search after the write.\n";
+        return kExitNotAcknowledged;
+    }
+    const auto found = differences(changes, prepared.values, *now);
+    if (found.empty()) {
+        env.out << "Verified: the camera shows the new values.\n";
+        return kExitOk;
+    }
+    env.out << "Not taken:\n";
+    for (const std::string& line : found) {
+        env.out << "  " << line << "\n";
+    }
+    return kExitNotAcknowledged;
+}
+
+int commandApply(const std::vector<std::string>& args, Environment& env)
+{
+    Arguments a;
+    std::string error;
+    if (!splitArguments(args, {"--help", "--mac", "--all", "--dry-run", "--verify"}, a, error)) {
+        return usageError(env, error, "apply");
+    }
+    if (a.has("--help")) {
+        env.out << kApplyHelp;
+        return kExitOk;
+    }
+    if (a.positional.size() != 1) {
+        return usageError(env, "apply needs one settings file", "apply");
+    }
+    if (a.has("--all") == !a.macs.empty()) {
+        return usageError(env, "give either --mac MAC... or --all", "apply");
+    }
+    if (a.has("--dry-run") && a.has("--verify")) {
+        return usageError(env, "--dry-run and --verify do not go together", "apply");
+    }
+    const std::string& path = a.positional[0];
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    if (!file) {
+        return inputError(env, "cannot read " + path);
+    }
+    Json settings;
+    std::vector<FieldChange> changes;
+    if (!parseJson(text.str(), settings, error) || !changesFromJson(settings, changes, error)) {
+        return inputError(env, path + ": " + error);
+    }
+    if (changes.empty()) {
+        return inputError(env, path + ": no field to write");
+    }
+    if (const auto label = refusedChanges(changes)) {
+        env.err << app::invalidInputMessage(*label);
+        return kExitInvalidInput;
+    }
+
+    const Cameras cameras = findCameras(env);
+    std::vector<protocol::MacBytes> targets;
+    if (a.has("--all")) {
+        for (const protocol::CameraRecord& record : cameras) {
+            targets.push_back(protocol::macAddress(record));
+        }
+        if (targets.empty()) {
+            env.err << "telviq-cli: no camera answered the search\n";
+            return kExitNotFound;
+        }
+    } else {
+        for (const std::string& text : a.macs) {
+            const protocol::MacBytes mac = *parseMac(text);
+            if (std::find(targets.begin(), targets.end(), mac) == targets.end()) {
+                targets.push_back(mac);
+            }
+        }
+    }
+
+    std::size_t descriptionWidth = 11;
+    for (const protocol::MacBytes& mac : targets) {
+        if (const protocol::CameraRecord* record = cameraWithMac(cameras, mac)) {
+            descriptionWidth =
+                std::max(descriptionWidth, valuesOf(*record).txtCameraDescription2.size());
+        }
+    }
+    env.out << latin1ToUtf8(padded("MAC address", 19) +
+                            padded("Description", descriptionWidth + 2) + "Result")
+            << "\n";
+
+    int status = kExitOk;
+    struct Written {
+        protocol::MacBytes mac;
+        app::SettingsValues sent;
+    };
+    std::vector<Written> written;
+    for (const protocol::MacBytes& mac : targets) {
+        const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
+        const std::string description =
+            record ? printable(valuesOf(*record).txtCameraDescription2) : "";
+        env.out << latin1ToUtf8(padded(protocol::formatMac(mac), 19) +
+                                padded(description, descriptionWidth + 2));
+        if (record == nullptr) {
+            env.out << "not found\n";
+            status = std::max(status, int{kExitNotFound});
+            continue;
+        }
+        const Prepared prepared = prepare(*record, changes);
+        if (prepared.refused) {
+            env.out << *prepared.refused << "\n";
+            status = std::max(status, int{kExitInvalidInput});
+            continue;
+        }
+        if (a.has("--dry-run")) {
+            env.out << "not sent\n";
+            printPacket(env, prepared.packet, "    ");
+            continue;
+        }
+        env.out << std::flush;
+        const bool acknowledged = writeTo(env, prepared.packet);
+        env.out << oneLine(acknowledged ? kWriteOk : kWriteFail) << std::endl;
+        if (acknowledged) {
+            written.push_back({mac, prepared.values});
+        } else {
+            status = std::max(status, int{kExitNotAcknowledged});
+        }
+    }
+
+    if (a.has("--verify") && !written.empty()) {
+        const Cameras after = findCameras(env);
+        env.out << "\nVerification\n";
+        for (const Written& w : written) {
+            const std::string mac = protocol::formatMac(w.mac);
+            const protocol::CameraRecord* now = cameraWithMac(after, w.mac);
+            if (now == nullptr) {
+                env.out << padded(mac, 19) << "did not answer the search after the write\n";
+                status = std::max(status, int{kExitNotAcknowledged});
+                continue;
+            }
+            const auto found = differences(changes, w.sent, *now);
+            if (found.empty()) {
+                env.out << padded(mac, 19) << "shows the new values\n";
+            }
+            for (const std::string& line : found) {
+                env.out << padded(mac, 19) << line << "\n";
+            }
+            if (!found.empty()) {
+                status = std::max(status, int{kExitNotAcknowledged});
+            }
+        }
+    }
+    return status;
+}
+
+} // namespace
+
+std::optional<protocol::MacBytes> parseMac(const std::string& text)
+{
+    if (text.size() != 17) {
+        return std::nullopt;
+    }
+    const char separator = text[2];
+    if (separator != '-' && separator != ':') {
+        return std::nullopt;
+    }
+    protocol::MacBytes mac{};
+    for (std::size_t i = 0; i < 6; ++i) {
+        const std::size_t at = i * 3;
+        if (i > 0 && text[at - 1] != separator) {
+            return std::nullopt;
+        }
+        int value = 0;
+        for (std::size_t k = at; k < at + 2; ++k) {
+            const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[k])));
+            if (c >= '0' && c <= '9') {
+                value = value * 16 + (c - '0');
+            } else if (c >= 'A' && c <= 'F') {
+                value = value * 16 + (c - 'A' + 10);
+            } else {
+                return std::nullopt;
+            }
+        }
+        mac[i] = static_cast<std::uint8_t>(value);
+    }
+    return mac;
+}
+
+int run(const std::vector<std::string>& args, Environment& env)
+{
+    if (args.empty()) {
+        env.err << kUsage;
+        return kExitInvalidInput;
+    }
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        env.out << kUsage;
+        return kExitOk;
+    }
+    try {
+        if (command == "find") {
+            return commandFind(args, env);
+        }
+        if (command == "show") {
+            return commandShow(args, env);
+        }
+        if (command == "set") {
+            return commandSet(args, env);
+        }
+        if (command == "apply") {
+            return commandApply(args, env);
+        }
+    } catch (const net::EIdException& e) {
+        env.out << std::flush;
+        env.err << "telviq-cli: " << e.what() << "\n";
+        return kExitNetworkError;
+    }
+    return usageError(env, "unknown command \"" + command + "\"", "");
+}
+
+} // namespace cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "net/datagram_endpoint.h"
+#include "protocol/packets.h"
+#include "protocol/ticks.h"
+
+namespace cli {
+
+enum ExitCode : int {
+    kExitOk = 0,              // done; every write acknowledged
+    kExitNotAcknowledged = 1, // some write not acknowledged (or, with --verify, not taken)
+    kExitInvalidInput = 2,    // bad arguments, file or value; nothing was written
+    kExitNotFound = 3,        // a camera named by its MAC did not answer the search
+    kExitNetworkError = 4,    // the transport failed
+};
+
+// Where the commands run: a new endpoint for every search and every write, the clock and the
+// two timing values the window uses too.
+struct Environment {
+    std::function<std::unique_ptr<net::DatagramEndpoint>()> openEndpoint;
+    std::ostream& out;
+    std::ostream& err;
+    protocol::TickSource ticks = protocol::systemTicks;
+    std::uint32_t searchListenSeconds = 1;
+    std::int32_t ackWaitSeconds = 10;
+};
+
+// args without the program name. Returns the exit status.
+int run(const std::vector<std::string>& args, Environment& env);
+
+// "00-11-22-33-44-55" or "00:11:22:33:44:55", either case.
+std::optional<protocol::MacBytes> parseMac(const std::string& text);
+
+} // namespace cli
