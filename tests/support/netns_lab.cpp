@@ -77,8 +77,17 @@ NetnsLab::NetnsLab(std::vector<Link> links)
     removeStale();
     const std::string id = std::to_string(getpid()) + "-" + std::to_string(labCounter++);
     pcName_ = "tvq-pc-" + id;
-    for (std::size_t k = 0; k < links.size(); ++k)
-        camNames_.push_back("tvq-cam" + (k ? std::to_string(k) : std::string()) + "-" + id);
+    for (std::size_t k = 0; k < links.size(); ++k) {
+        const int shared = links[k].sharesCamOfLink;
+        if (shared < 0) {
+            camNames_.push_back("tvq-cam" + (k ? std::to_string(k) : std::string()) + "-" + id);
+        } else if (static_cast<std::size_t>(shared) < k) {
+            camNames_.push_back(camNames_[static_cast<std::size_t>(shared)]);
+        } else {
+            error_ = "link " + std::to_string(k) + " can only share the camera of an earlier link";
+            return;
+        }
+    }
 
     char dir[] = "/tmp/tvq-lab-XXXXXX";
     if (mkdtemp(dir) == nullptr) {
@@ -153,13 +162,16 @@ bool NetnsLab::build(const std::vector<Link>& links)
         const std::string pcIf = pcInterface(k);
         const std::string camIf = "veth-cam" + std::to_string(k);
         const std::string prefix = "/" + std::to_string(link.prefixLength);
-        if (!run({"ip", "netns", "add", cam}))
-            return false;
-        created_.push_back(cam);
+        if (link.sharesCamOfLink < 0) {
+            if (!run({"ip", "netns", "add", cam}))
+                return false;
+            created_.push_back(cam);
+            if (!run({"ip", "-n", cam, "link", "set", "lo", "up"}))
+                return false;
+        }
         // Both ends are made straight inside their namespaces, so the names never meet the
         // machine's own interfaces.
         const bool ok =
-            run({"ip", "-n", cam, "link", "set", "lo", "up"}) &&
             run({"ip", "link", "add", pcIf, "netns", pcName_, "type", "veth", "peer", "name", camIf,
                  "netns", cam}) &&
             run({"ip", "-n", pcName_, "addr", "add", link.pcAddress + prefix, "dev", pcIf}) &&

@@ -10,13 +10,17 @@
 // removed by the destructor, also when a test fails half-way.
 class NetnsLab {
 public:
-    // One veth pair from the pc namespace to a camera namespace of its own.
+    // One veth pair from the pc namespace to a camera namespace.
     struct Link {
         std::string pcAddress = "203.0.113.1";
         std::string camAddress = "203.0.113.2";
         int prefixLength = 24;
         // The pc's default route goes through this link; the limited broadcast leaves by it.
         bool defaultRoute = true;
+        // When set, the camera end joins the camera namespace of that earlier link instead of
+        // one of its own, so one camera host is reachable by two of the pc's adapters. The two
+        // links need different subnets.
+        int sharesCamOfLink = -1;
     };
 
     // One link with the addresses above.
@@ -34,6 +38,7 @@ public:
     const std::string& error() const { return error_; }
 
     const std::string& pcName() const { return pcName_; }
+    // The camera namespace behind a link; links that share one give the same name.
     const std::string& camName(std::size_t link = 0) const { return camNames_.at(link); }
     // The pc's interface of a link, the same name in every lab.
     static std::string pcInterface(std::size_t link);

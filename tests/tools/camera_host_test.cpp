@@ -174,9 +174,13 @@ TEST(CameraHostWrite, LogLineNamesTheCameraButNoPassword)
     auto packet = describing(host.cameras()[0], "Gate");
     protocol::encodePassword(packet, protocol::offset::newAdminPassword, 10, "Hunter22");
     protocol::encodePassword(packet, protocol::offset::adslPassword, 20, "dsl-pass");
+    for (const std::size_t kept : {protocol::offset::ddnsPassword, protocol::offset::emailPassword,
+                                   protocol::offset::newUserPassword})
+        protocol::encodePassword(packet, kept, 10, "");
     const Outcome outcome = host.onParameterPort(packet.bytes.data(), packet.bytes.size());
     EXPECT_NE(outcome.note.find("02-00-5E-10-00-01"), std::string::npos) << outcome.note;
     EXPECT_EQ(outcome.note.find("Hunter22"), std::string::npos);
     EXPECT_EQ(outcome.note.find("dsl-pass"), std::string::npos);
+    EXPECT_NE(outcome.note.find("passwords set: adsl, admin"), std::string::npos) << outcome.note;
     EXPECT_EQ(host.cameras()[0].passwords.admin, "Hunter22");
 }

@@ -20,15 +20,18 @@ constexpr std::uint8_t kWrittenOptionBits = 0x01 | 0x02 | 0x10 | 0x40 | 0x80;
 
 // Password areas of the parameter packet, with the camera state each one sets.
 struct PasswordField {
+    const char* name;
     std::size_t fieldOffset;
     std::size_t width;
     std::string Passwords::*target;
 };
 
 constexpr PasswordField kPasswordFields[] = {
-    {off::adslPassword, 31, &Passwords::adsl},    {off::ddnsPassword, 31, &Passwords::ddns},
-    {off::emailPassword, 31, &Passwords::email},  {off::newAdminPassword, 15, &Passwords::admin},
-    {off::newUserPassword, 15, &Passwords::user},
+    {"adsl", off::adslPassword, 31, &Passwords::adsl},
+    {"ddns", off::ddnsPassword, 31, &Passwords::ddns},
+    {"email", off::emailPassword, 31, &Passwords::email},
+    {"admin", off::newAdminPassword, 15, &Passwords::admin},
+    {"user", off::newUserPassword, 15, &Passwords::user},
 };
 
 void putIpv4(protocol::CameraRecord& record, std::size_t at, std::uint8_t a, std::uint8_t b,
@@ -205,6 +208,16 @@ void applyParameterPacket(Camera& camera, const std::uint8_t* packet)
     b[off::hour] = packet[off::packetHour];
     b[off::minute] = packet[off::packetMinute];
     b[off::triggerCount] = packet[off::packetTriggerCount];
+}
+
+std::vector<std::string> passwordsSetBy(const std::uint8_t* packet)
+{
+    std::vector<std::string> names;
+    for (const PasswordField& field : kPasswordFields) {
+        if (packet[field.fieldOffset] != protocol::kKeepMarker)
+            names.push_back(field.name);
+    }
+    return names;
 }
 
 std::vector<std::vector<std::uint8_t>> ackDatagrams(const Camera& camera)

@@ -72,6 +72,10 @@ protocol::MacBytes parameterMac(const std::uint8_t* packet);
 // writes are replaced.
 void applyParameterPacket(Camera& camera, const std::uint8_t* packet);
 
+// The passwords a parameter packet sets, by name (adsl, ddns, email, admin, user): those not
+// marked to be kept. For the log, which names them but never shows one.
+std::vector<std::string> passwordsSetBy(const std::uint8_t* packet);
+
 // The datagrams a camera sends after a parameter packet, in order, as its behaviour says.
 std::vector<std::vector<std::uint8_t>> ackDatagrams(const Camera& camera);
 

@@ -87,6 +87,11 @@ Outcome CameraHost::onParameterPort(const std::uint8_t* data, std::size_t count)
     outcome.note = "parameters for " + describe(*camera) +
                    (behaviour.apply ? ": applied" : ": not applied") + ", ack " +
                    ackName(behaviour.ack);
+    if (behaviour.apply) {
+        const std::vector<std::string> passwords = passwordsSetBy(data);
+        for (std::size_t i = 0; i < passwords.size(); ++i)
+            outcome.note += (i == 0 ? "; passwords set: " : ", ") + passwords[i];
+    }
     return outcome;
 }
 
