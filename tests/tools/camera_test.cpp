@@ -54,6 +54,7 @@ TEST(GeneratedCameras, AreDistinctPlausibleCamerasFromTheDocumentationRanges)
         EXPECT_LE(protocol::imageBrightness(record), 2);
         EXPECT_LE(protocol::imageQuality(record), 2);
         EXPECT_LE(protocol::hour(record), 23);
+        EXPECT_GT(protocol::hour(record), 0) << "Save refuses 00:00 to 00:02 unedited";
         EXPECT_LE(protocol::minute(record), 59);
         networkTypes.insert(protocol::networkType(record));
         resolutions.insert(protocol::imageResolution(record));

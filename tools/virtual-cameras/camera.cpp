@@ -142,7 +142,8 @@ Camera generatedCamera(int index)
         "V1." + std::to_string(index % 7) + "." + std::to_string(20 + n % 9);
     std::memcpy(b.data() + off::firmwareVersion, firmware.data(), firmware.size());
 
-    b[off::hour] = static_cast<std::uint8_t>(index % 24);
+    // A time the window's Save accepts as it stands (00:00 to 00:02 it refuses).
+    b[off::hour] = static_cast<std::uint8_t>(6 + index % 18);
     b[off::minute] = static_cast<std::uint8_t>((index * 7) % 60);
     b[off::triggerCount] = static_cast<std::uint8_t>(index % 100);
 
