@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -26,6 +27,7 @@ namespace {
 
 const char kUsage[] =
     R"(Usage: virtual-cameras [--count N | --file PATH] [--burst | --spacing MS] [--log]
+                       [--timestamps]
 
 Plays cameras on UDP ports 15500 (search) and 15600 (parameters) of every local address.
 Answers go only to the address and port a request came from; nothing is broadcast.
@@ -55,6 +57,9 @@ Prints "ready" on standard output once both ports are open; stops on SIGTERM or 
   --burst        all cameras answer at once (the default)
   --spacing MS   the cameras answer one after another, MS apart
   --log          one line per request and per answer on standard error (never a password)
+  --timestamps   --log, with every line starting "t=SECONDS " on CLOCK_MONOTONIC (microseconds),
+                 taken as the request is read or just before the answer is sent; the clock is
+                 the same in every network namespace, so other programs can time the exchange
   --help         this text
 )";
 
@@ -70,6 +75,17 @@ std::uint64_t nowMs()
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now().time_since_epoch())
                                           .count());
+}
+
+// CLOCK_MONOTONIC, which is what other processes' steady clocks read too.
+std::string monotonicStamp()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char text[40];
+    std::snprintf(text, sizeof text, "t=%lld.%06ld ", static_cast<long long>(now.tv_sec),
+                  now.tv_nsec / 1000);
+    return text;
 }
 
 std::string endpointText(const sockaddr_in& address)
@@ -108,6 +124,7 @@ struct Options {
     std::string file;
     std::uint32_t spacingMs = 0;
     bool log = false;
+    bool timestamps = false;
 };
 
 bool readNumber(const char* text, long max, long& value)
@@ -141,6 +158,9 @@ int parseOptions(int argc, char** argv, Options& options)
             options.spacingMs = 0;
         } else if (arg == "--log") {
             options.log = true;
+        } else if (arg == "--timestamps") {
+            options.log = true;
+            options.timestamps = true;
         } else {
             std::cerr << "virtual-cameras: bad option or value: " << arg
                       << "\nTry 'virtual-cameras --help'.\n";
@@ -242,13 +262,15 @@ int main(int argc, char** argv)
                                    reinterpret_cast<sockaddr*>(&from), &fromLength);
             if (got < 0)
                 continue;
+            const std::string readAt = options.timestamps ? monotonicStamp() : std::string();
             const std::uint64_t now = nowMs();
             const auto count = static_cast<std::size_t>(got);
             camsim::Outcome outcome = p.fd == searchFd
                                           ? host.onSearchPort(buffer.data(), count, now)
                                           : host.onParameterPort(buffer.data(), count);
             if (options.log)
-                std::cerr << "from " << endpointText(from) << ": " << outcome.note << std::endl;
+                std::cerr << readAt << "from " << endpointText(from) << ": " << outcome.note
+                          << std::endl;
             for (auto& reply : outcome.replies)
                 queue.emplace(now + reply.delayMs, Pending{p.fd, from, std::move(reply.bytes)});
         }
@@ -256,10 +278,11 @@ int main(int argc, char** argv)
         const std::uint64_t now = nowMs();
         while (!queue.empty() && queue.begin()->first <= now) {
             const Pending& answer = queue.begin()->second;
+            const std::string sentAt = options.timestamps ? monotonicStamp() : std::string();
             ssize_t sent = sendto(answer.fd, answer.bytes.data(), answer.bytes.size(), 0,
                                   reinterpret_cast<const sockaddr*>(&answer.to), sizeof answer.to);
             if (options.log) {
-                std::cerr << "to " << endpointText(answer.to) << ": ";
+                std::cerr << sentAt << "to " << endpointText(answer.to) << ": ";
                 if (sent < 0)
                     std::cerr << "send failed: " << std::strerror(errno) << std::endl;
                 else

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Makes the Debian package from a built tree into a scratch folder and checks what it holds.
+#
+#   check_deb.sh CPACK CPACK_CONFIG VERSION
+set -euo pipefail
+cpack=$1
+config=$2
+version=$3
+
+work=$(mktemp -d /tmp/telviq-deb-test.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+"$cpack" -G DEB --config "$config" -B "$work/out" >"$work/cpack.log" 2>&1 || {
+    cat "$work/cpack.log" >&2
+    echo "FAIL: cpack -G DEB failed" >&2
+    exit 1
+}
+shopt -s nullglob
+debs=("$work"/out/*.deb)
+[ ${#debs[@]} -eq 1 ] || { echo "FAIL: expected one .deb, found ${#debs[@]}" >&2; exit 1; }
+deb=${debs[0]}
+arch=$(dpkg --print-architecture)
+[ "$(basename "$deb")" = "telviq-utility_${version}_$arch.deb" ] ||
+    fail "package file named $(basename "$deb")"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = telviq-utility ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+[ "$(field Section)" = net ] || fail "Section: $(field Section)"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ -n "$(field Description)" ] || fail "no Description"
+# Names only, without versions or alternatives.
+depends=" $(field Depends | sed -E 's/\([^)]*\)//g; s/[,|]/ /g') "
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6 fonts-wine iproute2; do
+    [[ $depends == *" $needed "* ]] || fail "Depends lacks $needed: $(field Depends)"
+done
+
+dpkg-deb -c "$deb" >"$work/listing"
+# "MODE OWNER SIZE DATE TIME PATH": the mode and the path of every entry.
+awk '{ print $1, $6 }' "$work/listing" >"$work/entries"
+expect() {
+    local mode=$1 path=$2
+    grep -qxF -- "$mode ./$path" "$work/entries" || fail "no $mode ./$path in the package"
+}
+for program in telviq-utility virtual-cameras telviq-utility-demo; do
+    expect -rwxr-xr-x "usr/bin/$program"
+done
+expect -rw-r--r-- usr/share/applications/telviq-utility.desktop
+expect -rw-r--r-- usr/share/doc/telviq-utility/copyright
+expect -rw-r--r-- usr/share/telviq-utility/demo-cameras.conf
+for size in 32 48 128; do
+    expect -rw-r--r-- "usr/share/icons/hicolor/${size}x$size/apps/telviq-utility.png"
+done
+awk '$2 !~ /^\.\/(usr\/.*)?$/ { print "FAIL: outside /usr: " $2; bad = 1 } END { exit bad }' \
+    "$work/entries" >&2 || failures=$((failures + 1))
+
+dpkg-deb -x "$deb" "$work/root"
+root=$work/root
+for size in 32 48 128; do
+    png=$root/usr/share/icons/hicolor/${size}x$size/apps/telviq-utility.png
+    [ -f "$png" ] || continue
+    # The PNG signature, then the IHDR chunk with width and height as 32-bit big-endian numbers.
+    signature=$(od -An -tx1 -N8 "$png" | tr -d ' \n')
+    read -r width height < <(od -An -tu1 -j16 -N8 "$png" |
+        awk '{ print $1*16777216 + $2*65536 + $3*256 + $4, $5*16777216 + $6*65536 + $7*256 + $8 }')
+    [ "$signature" = 89504e470d0a1a0a ] || fail "$size px icon is not a PNG"
+    [ "$width x $height" = "$size x $size" ] || fail "$size px icon is $width x $height"
+done
+
+desktop=$root/usr/share/applications/telviq-utility.desktop
+if [ -f "$desktop" ]; then
+    exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
+    icon=$(sed -n 's/^Icon=//p' "$desktop")
+    [ -x "$root/usr/bin/$exec_program" ] || fail "the menu entry runs '$exec_program', not shipped"
+    [ -f "$root/usr/share/icons/hicolor/48x48/apps/$icon.png" ] ||
+        fail "the menu entry's icon '$icon' is not shipped"
+    grep -q '^Categories=.*Network;' "$desktop" || fail "the menu entry is not under Network"
+    if command -v desktop-file-validate >/dev/null; then
+        desktop-file-validate "$desktop" || fail "desktop-file-validate"
+    fi
+fi
+copyright=$root/usr/share/doc/telviq-utility/copyright
+if [ -f "$copyright" ]; then
+    grep -q '^MIT License' "$copyright" || fail "copyright is not the licence"
+fi
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed; package listing:" >&2
+    cat "$work/listing" >&2
+    exit 1
+fi
+echo "ok: $(basename "$deb"), $(wc -l <"$work/listing") entries, Depends: $(field Depends)"
