@@ -2,7 +2,6 @@
 
 #include <initializer_list>
 #include <stdexcept>
-#include <string.h> // explicit_bzero
 #include <vector>
 
 #include <QApplication>
@@ -21,6 +20,7 @@
 #include "app/settings_values.h"
 #include "net/udp_endpoint.h"
 #include "protocol/settings_write.h"
+#include "protocol/wipe.h"
 #include "theme/radio_group.h"
 #include "theme/theme.h"
 #include "ui_Unit1.h"
@@ -70,20 +70,20 @@ int itemIndexOf(QObject* sender)
     return group ? group->itemIndex() : -1;
 }
 
-// Passwords typed by the user do not outlive the Save that sent them.
-void wipe(std::string& text)
+// A password's bytes are copied straight into their place in the values, and the conversion's
+// own copy is wiped, so that no copy outlives the Save but the edit's.
+void readPassword(const QLineEdit* edit, std::string& out)
 {
-    explicit_bzero(text.data(), text.size());
+    QByteArray bytes = edit->text().toLatin1();
+    out.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    protocol::wipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
 }
 
+// Passwords typed by the user do not outlive the Save that sent them.
 void wipeSecrets(app::SettingsValues& values, protocol::ParameterPacket& packet)
 {
-    for (std::string* text :
-         {&values.txtAdslPassword, &values.txtDdnsPassword, &values.txtEmailPassword,
-          &values.txtAdminPassword, &values.txtNewAdminPassword, &values.txtUserPassword,
-          &values.txtNewUserPassword})
-        wipe(*text);
-    explicit_bzero(packet.bytes.data(), packet.bytes.size());
+    app::wipePasswords(values);
+    protocol::wipe(packet);
 }
 
 // The Tab key visits the widgets in the order given; a radio group stands for its items.
@@ -389,10 +389,10 @@ void TForm1::cmdSaveClick(QObject*)
     v.txtGateway2 = toCamera(f.txtGateway2);
     v.txtDnsServer2 = toCamera(f.txtDnsServer2);
     v.txtAdslUserName = toCamera(f.txtAdslUserName, shown.txtAdslUserName);
-    v.txtAdslPassword = toCamera(f.txtAdslPassword);
+    readPassword(f.txtAdslPassword, v.txtAdslPassword);
     v.txtDdnsUserName = toCamera(f.txtDdnsUserName, shown.txtDdnsUserName);
     v.txtDdnsDomainName = toCamera(f.txtDdnsDomainName, shown.txtDdnsDomainName);
-    v.txtDdnsPassword = toCamera(f.txtDdnsPassword);
+    readPassword(f.txtDdnsPassword, v.txtDdnsPassword);
     v.optSmtpServerType = f.optSmtpServerType->itemIndex();
     v.txtSmtpDomain = toCamera(f.txtSmtpDomain, shown.txtSmtpDomain);
     v.txtSmtpIpAddress = toCamera(f.txtSmtpIpAddress);
@@ -400,16 +400,16 @@ void TForm1::cmdSaveClick(QObject*)
     v.txtEmailReceiver = toCamera(f.txtEmailReceiver, shown.txtEmailReceiver);
     v.txtEmailCopy = toCamera(f.txtEmailCopy, shown.txtEmailCopy);
     v.txtEmailAccount = toCamera(f.txtEmailAccount, shown.txtEmailAccount);
-    v.txtEmailPassword = toCamera(f.txtEmailPassword);
+    readPassword(f.txtEmailPassword, v.txtEmailPassword);
     v.optTimeEmail = f.optTimeEmail->itemIndex();
     v.txtHour = toCamera(f.txtHour);
     v.txtMinute = toCamera(f.txtMinute);
     v.txtTriggerCount = toCamera(f.txtTriggerCount);
     v.optEmailAuthentication = f.optEmailAuthentication->itemIndex();
-    v.txtAdminPassword = toCamera(f.txtAdminPassword);
-    v.txtNewAdminPassword = toCamera(f.txtNewAdminPassword);
-    v.txtUserPassword = toCamera(f.txtUserPassword);
-    v.txtNewUserPassword = toCamera(f.txtNewUserPassword);
+    readPassword(f.txtAdminPassword, v.txtAdminPassword);
+    readPassword(f.txtNewAdminPassword, v.txtNewAdminPassword);
+    readPassword(f.txtUserPassword, v.txtUserPassword);
+    readPassword(f.txtNewUserPassword, v.txtNewUserPassword);
     v.optUserPassword = f.optUserPassword->itemIndex();
 
     if (const std::optional<std::string> label = app::collectSettings(v, selected, packet)) {

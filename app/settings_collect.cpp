@@ -1,11 +1,13 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
 #include "app/settings_values.h"
 #include "protocol/packets.h"
+#include "protocol/wipe.h"
 
 namespace app {
 
@@ -210,9 +212,18 @@ std::optional<std::string> collectSettings(const SettingsValues& values,
     auto failed = packSettings(values, selected, packet);
     if (failed) {
         // The half-built packet may already hold passwords; it must not outlive the refusal.
-        packet.bytes.fill(0);
+        protocol::wipe(packet);
     }
     return failed;
+}
+
+void wipePasswords(SettingsValues& values)
+{
+    for (std::string* password :
+         {&values.txtAdslPassword, &values.txtDdnsPassword, &values.txtEmailPassword,
+          &values.txtAdminPassword, &values.txtNewAdminPassword, &values.txtUserPassword,
+          &values.txtNewUserPassword})
+        protocol::wipe(*password);
 }
 
 std::string invalidInputMessage(const std::string& label)

@@ -74,6 +74,10 @@ std::optional<std::string> collectSettings(const SettingsValues& values,
                                            const protocol::CameraRecord& selected,
                                            protocol::ParameterPacket& packet);
 
+// Zeroes the storage of the seven passwords and leaves them empty, once they have been sent or
+// refused, so that no copy of them outlives its use.
+void wipePasswords(SettingsValues& values);
+
 // "Invalid input in %s field.\n\nPlease check again.\n" with the label put in.
 std::string invalidInputMessage(const std::string& label);
 

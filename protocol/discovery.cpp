@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "protocol/answers.h"
+
 namespace protocol {
 
 namespace {
@@ -35,8 +37,8 @@ void listen(net::DatagramEndpoint& endpoint, std::uint32_t searchListenSeconds,
     const std::uint32_t start = ticks();
     std::uint32_t elapsed = 0;
     do {
-        std::int32_t received = endpoint.ReceiveDatagram(buffer, kDiscoveryReceiveBufferSize,
-                                                         kDiscoveryReceiveTimeoutMs);
+        std::int32_t received = receiveAnswer(endpoint, buffer, kDiscoveryReceiveBufferSize,
+                                              kDiscoveryReceiveTimeoutMs);
         if (received > 0) {
             std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(received),
                                                       kDiscoveryReceiveBufferSize);

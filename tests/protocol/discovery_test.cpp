@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "net/exceptions.h"
 #include "protocol/discovery.h"
 #include "protocol/settings_write.h"
 #include "scripted_endpoint.h"
@@ -221,6 +222,47 @@ TEST(Discovery, EndpointFailureEndsTheSearchAtOnce)
         EXPECT_THROW(discoverCameras(endpoint, table, 1, endpoint.ticks()), ScriptedFailure);
         EXPECT_EQ(table.count, 0);
     }
+}
+
+// An empty datagram or one too large for the buffer is no camera's answer: the search goes on
+// and keeps every camera heard, before and after it.
+TEST(Discovery, EmptyAndOversizedDatagramsArePassedOver)
+{
+    ScriptedEndpoint endpoint;
+    Bytes oversized = answer(9, "cut to fit");
+    oversized.resize(1057, 0x20);
+    endpoint.schedule(1, 100, answer(1, "one"));
+    endpoint.schedule(1, 200, Bytes{});
+    endpoint.schedule(1, 300, oversized);
+    endpoint.schedule(1, 400, answer(2, "two"));
+    endpoint.schedule(2, 100, Bytes(2000, 0x55));
+    endpoint.schedule(3, 100, Bytes{});
+    endpoint.schedule(3, 200, answer(3, "three"));
+    Bytes largest = answer(4, "largest");
+    largest.resize(1056, 0x20);
+    endpoint.schedule(3, 300, largest);
+    CameraTable table;
+    discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+    EXPECT_EQ(endpoint.sends.size(), 3u);
+    EXPECT_EQ(descriptions(table), (std::vector<std::string>{"one", "two", "three", "largest"}));
+}
+
+TEST(Discovery, OtherReceiveErrorsStillEndTheSearch)
+{
+    ScriptedEndpoint endpoint;
+    endpoint.schedule(1, 100, answer(1, "one"));
+    endpoint.scheduleSocketError(2, 100, 10055);
+    endpoint.schedule(2, 200, answer(2, "two"));
+    CameraTable table;
+    try {
+        discoverCameras(endpoint, table, 1, endpoint.ticks());
+        FAIL() << "no exception";
+    } catch (const net::EIdSocketError& error) {
+        EXPECT_EQ(error.ErrorCode, 10055);
+    }
+    EXPECT_EQ(endpoint.sends.size(), 2u);
+    EXPECT_EQ(descriptions(table), (std::vector<std::string>{"one"}));
 }
 
 TEST(CameraRows, NumberedFromOneWithTheDescription)

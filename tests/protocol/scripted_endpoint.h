@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "net/datagram_endpoint.h"
+#include "net/error_text.h"
+#include "net/exceptions.h"
 #include "protocol/ticks.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -19,7 +21,10 @@ struct ScriptedFailure : std::runtime_error {
 
 // An endpoint on a make-believe clock. A receive delivers the earliest datagram that is due
 // within its time-out (moving the clock to that moment), or lets the whole time-out pass.
-// Datagrams are scheduled relative to a send, so a test can say "in pass 2, 300 ms in".
+// Datagrams are scheduled relative to a send, so a test can say "in pass 2, 300 ms in"; send 0
+// stands for the start of the clock, for datagrams queued before anything was sent. Like the real
+// endpoint, a datagram larger than the room offered is cut into it and raises error 10040, and an
+// empty one raises the zero-bytes error.
 class ScriptedEndpoint : public net::DatagramEndpoint {
 public:
     struct Settings {
@@ -38,7 +43,7 @@ public:
         std::int32_t timeoutMs;
         std::int64_t endedAt;
         std::size_t sendsBefore;
-        std::int32_t length;
+        std::int32_t length; // -1 when the receive raised
     };
 
     explicit ScriptedEndpoint(std::uint32_t firstTick = 5000) : firstTick_(firstTick) {}
@@ -57,7 +62,12 @@ public:
     // Delivers `bytes` delayMs after the afterSend-th send (counted from 1).
     void schedule(std::size_t afterSend, std::int64_t delayMs, Bytes bytes)
     {
-        pending_.push_back({afterSend, delayMs, std::move(bytes)});
+        pending_.push_back({afterSend, delayMs, std::move(bytes), 0});
+    }
+    // The receive that would deliver at that moment raises EIdSocketError with errorCode.
+    void scheduleSocketError(std::size_t afterSend, std::int64_t delayMs, std::int32_t errorCode)
+    {
+        pending_.push_back({afterSend, delayMs, {}, errorCode});
     }
     // The first receive after the given send throws.
     void failReceiveAfterSend(std::size_t send) { failReceiveAfterSend_ = send; }
@@ -103,11 +113,20 @@ public:
         std::int32_t length = 0;
         if (next != pending_.end() && due(*next) <= time_ + timeoutMs) {
             time_ = std::max(time_, due(*next));
-            if (next->bytes.size() > static_cast<std::size_t>(size))
-                throw std::length_error("datagram larger than the room offered");
-            std::memcpy(buffer, next->bytes.data(), next->bytes.size());
-            length = static_cast<std::int32_t>(next->bytes.size());
+            const Pending arrived = std::move(*next);
             pending_.erase(next);
+            length = static_cast<std::int32_t>(arrived.bytes.size());
+            const bool tooLarge = length > size;
+            if (const std::int32_t fits = std::min(length, size); fits > 0)
+                std::memcpy(buffer, arrived.bytes.data(), static_cast<std::size_t>(fits));
+            if (arrived.errorCode != 0 || tooLarge || length == 0) {
+                receives.push_back({size, timeoutMs, time_, sends.size(), -1});
+                if (arrived.errorCode != 0)
+                    throw net::EIdSocketError(arrived.errorCode);
+                if (tooLarge)
+                    throw net::EIdSocketError(net::kErrorMessageTooLong);
+                throw net::EIdUDPReceiveErrorZeroBytes();
+            }
         } else {
             time_ += timeoutMs;
         }
@@ -120,9 +139,13 @@ private:
         std::size_t afterSend;
         std::int64_t delayMs;
         Bytes bytes;
+        std::int32_t errorCode;
     };
 
-    std::int64_t due(const Pending& p) const { return sends[p.afterSend - 1].at + p.delayMs; }
+    std::int64_t due(const Pending& p) const
+    {
+        return p.afterSend == 0 ? p.delayMs : sends[p.afterSend - 1].at + p.delayMs;
+    }
 
     std::uint32_t firstTick_;
     std::int64_t time_ = 0;

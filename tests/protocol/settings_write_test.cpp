@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 
+#include "net/exceptions.h"
 #include "protocol/settings_write.h"
 #include "scripted_endpoint.h"
 
@@ -13,10 +15,20 @@ const MacBytes kCamera = {0x00, 0x0e, 0x53, 0x12, 0x34, 0x56};
 
 Bytes ack(const MacBytes& mac)
 {
-    Bytes bytes(16);
+    Bytes bytes(22);
     std::memcpy(bytes.data(), "MORVAK INFO ACK ", 16);
-    bytes.insert(bytes.end(), mac.begin(), mac.end());
+    std::copy(mac.begin(), mac.end(), bytes.begin() + 16);
     return bytes;
+}
+
+// Receives made after the packet went out; those before it only drop what was queued.
+std::vector<ScriptedEndpoint::Receive> waitReceives(const ScriptedEndpoint& endpoint)
+{
+    std::vector<ScriptedEndpoint::Receive> after;
+    for (const auto& receive : endpoint.receives)
+        if (receive.sendsBefore > 0)
+            after.push_back(receive);
+    return after;
 }
 
 class SettingsWrite : public ::testing::Test {
@@ -49,7 +61,7 @@ TEST_F(SettingsWrite, NoAnswerFailsAfterTenSeconds)
     EXPECT_FALSE(write());
     EXPECT_GT(waited(), 10000);
     EXPECT_LE(waited(), 10100);
-    for (const auto& receive : endpoint.receives) {
+    for (const auto& receive : waitReceives(endpoint)) {
         EXPECT_EQ(receive.timeoutMs, 100);
         EXPECT_EQ(receive.size, 256);
     }
@@ -59,7 +71,7 @@ TEST_F(SettingsWrite, ImmediateAckEndsTheWait)
 {
     endpoint.schedule(1, 0, ack(kCamera));
     EXPECT_TRUE(write());
-    EXPECT_EQ(endpoint.receives.size(), 1u);
+    EXPECT_EQ(waitReceives(endpoint).size(), 1u);
 
     ASSERT_EQ(endpoint.sends.size(), 1u);
     const auto& send = endpoint.sends[0];
@@ -107,7 +119,7 @@ TEST_F(SettingsWrite, WrongOrShortAnswersFail)
         stray.schedule(1, 10, Bytes(30, 0xA5));
         stray.schedule(1, 20, ack(kCamera));
         EXPECT_FALSE(writeSettings(stray, packet, 10, stray.ticks()));
-        EXPECT_EQ(stray.receives.size(), 1u);
+        EXPECT_EQ(waitReceives(stray).size(), 1u);
     }
     {
         SCOPED_TRACE("ten bytes, then silence");
@@ -132,4 +144,100 @@ TEST_F(SettingsWrite, ClockSteppingBackDoesNotEndTheWait)
     endpoint.stepClockAtReceive(1, -3000);
     endpoint.schedule(1, 700, ack(kCamera));
     EXPECT_TRUE(write());
+}
+
+// An empty datagram, or one too large for the room left, cannot be the acknowledgement: the wait
+// goes on past it, and nothing of a cut datagram stays in the answer.
+TEST_F(SettingsWrite, EmptyAndOversizedDatagramsArePassedOver)
+{
+    Bytes whole = ack(kCamera);
+    Bytes ackFirst = whole;
+    ackFirst.resize(300, 0x41);
+    {
+        SCOPED_TRACE("joined around the junk");
+        endpoint.schedule(1, 100, Bytes(whole.begin(), whole.begin() + 16));
+        endpoint.schedule(1, 200, Bytes{});
+        endpoint.schedule(1, 300, Bytes(241, 0x42));
+        endpoint.schedule(1, 400, Bytes(whole.begin() + 16, whole.end()));
+        EXPECT_TRUE(write());
+        EXPECT_LT(waited(), 1000);
+    }
+    {
+        SCOPED_TRACE("a cut datagram that starts like the ack");
+        ScriptedEndpoint cut;
+        cut.schedule(1, 10, ackFirst);
+        EXPECT_FALSE(writeSettings(cut, packet, 10, cut.ticks()));
+        EXPECT_GT(cut.receives.back().endedAt, 10000);
+    }
+    {
+        SCOPED_TRACE("a cut datagram after the first bytes of the ack");
+        ScriptedEndpoint cut;
+        cut.schedule(1, 10, Bytes(whole.begin(), whole.begin() + 16));
+        Bytes rest(whole.begin() + 16, whole.end());
+        rest.resize(300, 0);
+        cut.schedule(1, 20, rest);
+        EXPECT_FALSE(writeSettings(cut, packet, 10, cut.ticks()));
+    }
+}
+
+TEST_F(SettingsWrite, OtherReceiveErrorsStillEndTheWrite)
+{
+    endpoint.scheduleSocketError(1, 50, 10054);
+    endpoint.schedule(1, 60, ack(kCamera));
+    try {
+        write();
+        FAIL() << "no exception";
+    } catch (const net::EIdSocketError& error) {
+        EXPECT_EQ(error.ErrorCode, 10054);
+    }
+}
+
+TEST_F(SettingsWrite, DatagramsQueuedBeforeTheSendAreDropped)
+{
+    {
+        SCOPED_TRACE("a stale acknowledgement does not answer the new packet");
+        endpoint.schedule(0, 0, ack(kCamera));
+        EXPECT_FALSE(write());
+        EXPECT_GT(waited(), 10000);
+    }
+    {
+        SCOPED_TRACE("stray datagrams queued before the send do not hide the camera's ack");
+        ScriptedEndpoint queued;
+        queued.schedule(0, 0, Bytes(30, 0xA5));
+        queued.schedule(0, 0, Bytes{});
+        queued.schedule(0, 0, Bytes(2000, 0x5A));
+        queued.schedule(0, 0, Bytes(10, 0x11));
+        queued.schedule(1, 50, ack(kCamera));
+        EXPECT_TRUE(writeSettings(queued, packet, 10, queued.ticks()));
+        ASSERT_EQ(queued.receives.size(), 6u);
+        for (std::size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(queued.receives[i].sendsBefore, 0u);
+            EXPECT_EQ(queued.receives[i].timeoutMs, 0);
+        }
+    }
+}
+
+// A flood must not hold the packet back: dropping stops after 4096 datagrams or about 100 ms.
+TEST_F(SettingsWrite, DroppingIsBounded)
+{
+    auto receivesBeforeSend = [](const ScriptedEndpoint& e) {
+        return e.receives.size() - waitReceives(e).size();
+    };
+    {
+        SCOPED_TRACE("by count");
+        for (int i = 0; i < 4100; ++i)
+            endpoint.schedule(0, 0, Bytes{});
+        endpoint.schedule(1, 50, ack(kCamera));
+        EXPECT_TRUE(write());
+        EXPECT_EQ(receivesBeforeSend(endpoint), 4096u);
+    }
+    {
+        SCOPED_TRACE("by time");
+        ScriptedEndpoint slow;
+        for (int i = 0; i < 300; ++i)
+            slow.schedule(0, 0, Bytes(30, 0xA5));
+        slow.stepClockAtReceive(50, 101);
+        EXPECT_FALSE(writeSettings(slow, packet, 10, slow.ticks()));
+        EXPECT_EQ(receivesBeforeSend(slow), 50u);
+    }
 }

@@ -136,6 +136,25 @@ TEST_F(CollectSettings, RefusalLeavesNoPasswordBehind)
         std::all_of(packet.bytes.begin(), packet.bytes.end(), [](auto b) { return b == 0; }));
 }
 
+TEST_F(CollectSettings, WipingPasswordsEmptiesAllSevenAndNothingElse)
+{
+    const std::vector<std::string SettingsValues::*> passwords = {
+        &SettingsValues::txtAdslPassword,     &SettingsValues::txtDdnsPassword,
+        &SettingsValues::txtEmailPassword,    &SettingsValues::txtAdminPassword,
+        &SettingsValues::txtNewAdminPassword, &SettingsValues::txtUserPassword,
+        &SettingsValues::txtNewUserPassword};
+    for (auto password : passwords)
+        values.*password = std::string(21, 'p');
+    const SettingsValues before = values;
+    app::wipePasswords(values);
+    for (auto password : passwords)
+        EXPECT_EQ(values.*password, "");
+    EXPECT_EQ(values.txtCameraDescription2, before.txtCameraDescription2);
+    EXPECT_EQ(values.txtDdnsDomainName, before.txtDdnsDomainName);
+    EXPECT_EQ(values.txtEmailAccount, before.txtEmailAccount);
+    EXPECT_EQ(values.txtHour, before.txtHour);
+}
+
 TEST_F(CollectSettings, TextsGoOutOnlyWhenChanged)
 {
     values.txtSmtpDomain = "SMTP.example.net";             // case change

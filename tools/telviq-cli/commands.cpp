@@ -10,6 +10,7 @@
 #include "net/exceptions.h"
 #include "protocol/discovery.h"
 #include "protocol/settings_write.h"
+#include "protocol/wipe.h"
 #include "tools/telviq-cli/camera_fields.h"
 #include "tools/telviq-cli/json.h"
 #include "tools/telviq-cli/packet_listing.h"
@@ -186,14 +187,38 @@ std::optional<std::string> refusedChanges(const std::vector<FieldChange>& change
     }
     const protocol::CameraRecord none{};
     protocol::ParameterPacket packet;
-    return app::collectSettings(values, none, packet);
+    auto refused = app::collectSettings(values, none, packet);
+    app::wipePasswords(values);
+    protocol::wipe(packet);
+    return refused;
 }
+
+// The passwords given on the command line or in a settings file, wiped when the command ends.
+struct WipedWhenDone {
+    std::vector<FieldChange>& changes;
+    ~WipedWhenDone()
+    {
+        for (FieldChange& change : changes)
+            if (change.field != nullptr && change.field->kind == FieldKind::password)
+                protocol::wipe(change.text);
+    }
+};
 
 struct Prepared {
     app::SettingsValues values;
     protocol::ParameterPacket packet;
     std::optional<std::string> refused; // what the window would say, on one line
     std::string message;                // the whole message
+
+    Prepared() = default;
+    Prepared(const Prepared&) = default;
+    Prepared& operator=(const Prepared&) = default;
+    // Every copy of the passwords and the packet goes when it does.
+    ~Prepared()
+    {
+        app::wipePasswords(values);
+        protocol::wipe(packet);
+    }
 };
 
 // What Save does with the camera's record shown and the changes typed in.
@@ -478,6 +503,7 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
         return usageError(env, "nothing to set: give at least one FIELD=VALUE", "set");
     }
     std::vector<FieldChange> changes;
+    const WipedWhenDone wiped{changes};
     for (std::size_t i = 1; i < a.positional.size(); ++i) {
         FieldChange change;
         if (!parseAssignment(a.positional[i], change, error)) {
@@ -567,6 +593,7 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
     }
     Json settings;
     std::vector<FieldChange> changes;
+    const WipedWhenDone wiped{changes};
     if (!parseJson(text.str(), settings, error) || !changesFromJson(settings, changes, error)) {
         return inputError(env, path + ": " + error);
     }
@@ -612,6 +639,11 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
     struct Written {
         protocol::MacBytes mac;
         app::SettingsValues sent;
+
+        Written(const protocol::MacBytes& m, const app::SettingsValues& s) : mac(m), sent(s) {}
+        Written(const Written&) = default;
+        Written& operator=(const Written&) = default;
+        ~Written() { app::wipePasswords(sent); }
     };
     std::vector<Written> written;
     for (const protocol::MacBytes& mac : targets) {
@@ -640,7 +672,7 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
         const bool acknowledged = writeTo(env, prepared.packet);
         env.out << oneLine(acknowledged ? kWriteOk : kWriteFail) << std::endl;
         if (acknowledged) {
-            written.push_back({mac, prepared.values});
+            written.emplace_back(mac, prepared.values);
         } else {
             status = std::max(status, int{kExitNotAcknowledged});
         }
