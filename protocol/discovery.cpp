@@ -37,8 +37,12 @@ void listen(net::DatagramEndpoint& endpoint, std::uint32_t searchListenSeconds,
     const std::uint32_t start = ticks();
     std::uint32_t elapsed = 0;
     do {
-        std::int32_t received = receiveAnswer(endpoint, buffer, kDiscoveryReceiveBufferSize,
-                                              kDiscoveryReceiveTimeoutMs);
+        // No wait reaches past the window's end: a wait begun just before it would otherwise
+        // hold the search up by up to half a second for answers that belong to the next pass.
+        const auto timeoutMs = static_cast<std::int32_t>(
+            std::min<std::uint64_t>(kDiscoveryReceiveTimeoutMs, windowMs - elapsed + 1));
+        std::int32_t received =
+            receiveAnswer(endpoint, buffer, kDiscoveryReceiveBufferSize, timeoutMs);
         if (received > 0) {
             std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(received),
                                                       kDiscoveryReceiveBufferSize);
