@@ -17,6 +17,7 @@ build=${BUILD_DIR:-$top/build}
 program=$build/app/telviq-utility
 cameras=$build/tools/virtual-cameras/virtual-cameras
 docs=$top/docs
+. "$top/tools/xvfb-lib.sh"
 
 [ "$(id -u)" -eq 0 ] || { echo "network namespaces need root" >&2; exit 1; }
 for file in "$program" "$cameras"; do
@@ -26,14 +27,7 @@ for tool in Xvfb xdotool import ip; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (xvfb, xdotool, imagemagick, iproute2)" >&2; exit 1; }
 done
 
-display=
-for n in $(seq 91 150); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+display=$(xvfb_free_display 91 150) || { echo "no free X display" >&2; exit 1; }
 
 lab=tvqshot$$
 work=$(mktemp -d /tmp/tvq-shot-XXXXXX)
@@ -100,14 +94,7 @@ hour = 23
 minute = 59
 EOF
 
-# -noreset: without it the server restarts when the probing client leaves.
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
+xvfb_start "$display"
 
 "$top/tools/netns-lab.sh" up "$lab" >/dev/null
 lab_up=1
@@ -129,14 +116,7 @@ printf 'search example.net\nnameserver 203.0.113.53\n' >"/etc/netns/$lab-pc/reso
 ip netns exec "$lab-pc" env DISPLAY="$display" QT_QPA_PLATFORM=xcb "$program" >"$work/app.log" 2>&1 &
 app_pid=$!
 
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name '^TELVIQ Utility' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    kill -0 "$app_pid" 2>/dev/null || fail "the utility ended before its window showed"
-    sleep 0.1
-done
-[ -n "$window" ] || fail "the window did not show"
+window=$(xvfb_wait_window "$app_pid") || exit 1
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$window")"
 win_x=$X

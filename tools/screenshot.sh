@@ -10,20 +10,14 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
 program=$build/app/telviq-utility
 output=${1:-$top/docs/screenshot-window.png}
+. "$top/tools/xvfb-lib.sh"
 
 [ -x "$program" ] || { echo "no $program: build the project first" >&2; exit 1; }
 for tool in Xvfb xdotool import; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (xvfb, xdotool, imagemagick)" >&2; exit 1; }
 done
 
-display=
-for n in $(seq 91 150); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+display=$(xvfb_free_display 91 150) || { echo "no free X display" >&2; exit 1; }
 
 xvfb_pid=
 app_pid=
@@ -35,26 +29,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# -noreset: without it the server restarts when the probing client leaves.
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
+xvfb_start "$display"
 
 QT_QPA_PLATFORM=xcb "$program" >/dev/null 2>&1 &
 app_pid=$!
 
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name '^TELVIQ Utility' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    kill -0 "$app_pid" 2>/dev/null || { echo "the utility ended before its window showed" >&2; exit 1; }
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "the window did not show (no on-line adapter prompt?)" >&2; exit 1; }
+window=$(xvfb_wait_window "$app_pid" "no on-line adapter prompt?") || exit 1
 sleep 1 # let it paint
 
 eval "$(xdotool getwindowgeometry --shell "$window")"

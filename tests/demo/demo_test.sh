@@ -12,6 +12,8 @@ set -euo pipefail
 set -m
 cmake=$1
 build=$2
+# shellcheck source=SCRIPTDIR/../../tools/xvfb-lib.sh
+. "$(dirname "$0")/../../tools/xvfb-lib.sh"
 
 skip() {
     echo "SKIP: $*"
@@ -44,21 +46,8 @@ fail() {
 "$cmake" --install "$build" --prefix "$work/root" >"$work/install.log" 2>&1 ||
     { cat "$work/install.log" >&2; fail "cmake --install"; }
 
-display=
-for n in $(seq 151 199); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=:$n
-        break
-    fi
-done
-[ -n "$display" ] || skip "no free X display"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
+display=$(xvfb_free_display 151 199) || skip "no free X display"
+xvfb_start "$display"
 unset XAUTHORITY QT_QPA_PLATFORM
 
 # Waits up to $2 tenths of a second for the command in the remaining arguments to succeed.

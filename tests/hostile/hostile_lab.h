@@ -5,6 +5,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "tests/support/netns_tools.h"
+
 // Three network namespaces on one link: "pc" for the utility, "cam" for the virtual cameras and
 // "junk" for whoever throws junk at the utility. A veth pair is point to point, so the link is a
 // bridge in the camera namespace with a veth pair to each of the other two: a broadcast from the
@@ -49,12 +51,6 @@ public:
     bool stop(pid_t child);
 
 private:
-    struct Child {
-        pid_t pid;
-        std::string logPath;
-        bool ended = false;
-    };
-
     bool run(const std::vector<std::string>& argv);
     bool build();
     void startWatcher();
@@ -62,11 +58,9 @@ private:
 
     std::string pc_, cam_, junk_;
     std::vector<std::string> created_;
-    std::string logDir_;
-    std::vector<Child> children_;
+    netns::Children children_;
+    netns::ThreadSwitch thread_;
     std::string error_;
-    int originalNs_ = -1;
-    bool inPc_ = false;
     pid_t watcher_ = -1;
     int watcherPipe_ = -1;
 };

@@ -5,6 +5,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "tests/support/netns_tools.h"
+
 // A small network made of namespaces: the "pc" namespace, where the utility's side of a test
 // runs, and behind each of its links a camera namespace. Needs root. Everything it creates is
 // removed by the destructor, also when a test fails half-way.
@@ -59,23 +61,14 @@ public:
     void stopAll();
 
 private:
-    struct Child {
-        pid_t pid;
-        std::string logPath;
-        bool ended = false; // reaped: its pid may belong to someone else by now
-    };
-
     bool run(const std::vector<std::string>& argv);
     bool build(const std::vector<Link>& links);
     void removeAll();
-    static void removeStale();
 
     std::string pcName_;
     std::vector<std::string> camNames_;
     std::vector<std::string> created_;
-    std::string logDir_;
-    std::vector<Child> children_;
+    netns::Children children_;
+    netns::ThreadSwitch thread_;
     std::string error_;
-    int originalNs_ = -1;
-    bool inPc_ = false;
 };

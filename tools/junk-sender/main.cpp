@@ -20,9 +20,14 @@
 #include <vector>
 
 #include "protocol/packets.h"
+#include "tools/common/udp_tool.h"
 #include "tools/junk-sender/junk.h"
 
 namespace {
+
+using udptool::endpointText;
+using udptool::openPort;
+using udptool::stopRequested;
 
 const char kUsage[] =
     R"(Usage: junk-sender [--kinds LIST] [--rate N] [--seed N] [--most-answers N] [--answer-acks]
@@ -50,13 +55,6 @@ second there, each of a kind chosen at random from LIST. Prints "ready" once lis
   --help             this text
 )";
 
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int)
-{
-    stopRequested = 1;
-}
-
 struct Options {
     std::vector<junk::Kind> kinds;
     long rate = 2000;
@@ -79,13 +77,6 @@ std::array<std::uint8_t, 4> addressBytes(const sockaddr_in& address)
     std::array<std::uint8_t, 4> bytes{};
     std::memcpy(bytes.data(), &address.sin_addr.s_addr, 4);
     return bytes;
-}
-
-std::string endpointText(const sockaddr_in& address)
-{
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
 std::optional<sockaddr_in> parseTarget(const std::string& text)
@@ -177,24 +168,6 @@ bool inTestNamespace()
     return onlyTestNetworks;
 }
 
-int openPort(std::uint16_t port)
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    const int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 std::uint64_t nowUs()
 {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -233,17 +206,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    sigset_t stopSignals, waitMask;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    sigdelset(&waitMask, SIGTERM);
-    sigdelset(&waitMask, SIGINT);
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    const sigset_t waitMask = udptool::blockStopSignals();
 
     const int searchFd = openPort(protocol::kSearchPort);
     const int parameterFd = openPort(protocol::kParameterPort);

@@ -20,10 +20,15 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tools/common/udp_tool.h"
 #include "tools/virtual-cameras/camera_file.h"
 #include "tools/virtual-cameras/camera_host.h"
 
 namespace {
+
+using udptool::endpointText;
+using udptool::openPort;
+using udptool::stopRequested;
 
 const char kUsage[] =
     R"(Usage: virtual-cameras [--count N | --file PATH] [--burst | --spacing MS] [--log]
@@ -63,13 +68,6 @@ Prints "ready" on standard output once both ports are open; stops on SIGTERM or 
   --help         this text
 )";
 
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int)
-{
-    stopRequested = 1;
-}
-
 std::uint64_t nowMs()
 {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -86,31 +84,6 @@ std::string monotonicStamp()
     std::snprintf(text, sizeof text, "t=%lld.%06ld ", static_cast<long long>(now.tv_sec),
                   now.tv_nsec / 1000);
     return text;
-}
-
-std::string endpointText(const sockaddr_in& address)
-{
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
-}
-
-int openPort(std::uint16_t port)
-{
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 struct Pending {
@@ -210,17 +183,7 @@ int main(int argc, char** argv)
 
     // The stop signals stay blocked except inside ppoll, so none can slip in between the check
     // of the flag and the wait.
-    sigset_t stopSignals, waitMask;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    sigdelset(&waitMask, SIGTERM);
-    sigdelset(&waitMask, SIGINT);
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    const sigset_t waitMask = udptool::blockStopSignals();
 
     const int searchFd = openPort(protocol::kSearchPort);
     const int parameterFd = openPort(protocol::kParameterPort);
