@@ -23,18 +23,21 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Moves pos past leading blanks and one optional sign; true when that sign was '-'.
+bool skipBlanksAndSign(const std::string& text, std::size_t& pos)
+{
+    while (pos < text.size() && isBlank(text[pos]))
+        ++pos;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+        return text[pos++] == '-';
+    return false;
+}
+
 // One "%d" of a scan starting at pos: blanks, an optional sign, at least one digit. The value is
 // kept modulo 2^32, which is all a byte of it needs and cannot overflow however long the digits.
 bool scanNumber(const std::string& text, std::size_t& pos, std::uint32_t& value)
 {
-    while (pos < text.size() && isBlank(text[pos])) {
-        ++pos;
-    }
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
+    const bool negative = skipBlanksAndSign(text, pos);
     if (pos >= text.size() || !isDigit(text[pos])) {
         return false;
     }
@@ -181,14 +184,7 @@ int readDottedQuad(const std::string& text, protocol::Ipv4Bytes& out)
 int readInteger(const std::string& text)
 {
     std::size_t pos = 0;
-    while (pos < text.size() && isBlank(text[pos])) {
-        ++pos;
-    }
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
+    const bool negative = skipBlanksAndSign(text, pos);
     // Work with the magnitude beyond int's range and clamp it, so a long run of digits ends up
     // as INT_MAX or INT_MIN and fails every range check.
     const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
