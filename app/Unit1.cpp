@@ -64,6 +64,13 @@ std::string toCamera(const QLineEdit* edit, const std::string& cameraText)
     return toCamera(edit);
 }
 
+// A text too long for its edit shows its beginning, not its end where setText leaves the cursor.
+void showTextsFromTheStart(QWidget* area)
+{
+    for (QLineEdit* edit : area->findChildren<QLineEdit*>())
+        edit->setCursorPosition(0);
+}
+
 int itemIndexOf(QObject* sender)
 {
     const auto* group = qobject_cast<const theme::RadioGroup*>(sender);
@@ -263,6 +270,7 @@ void TForm1::FormCreate(QObject*)
     ui->txtSubnetMask->setText(QString::fromStdString(texts.subnetMask));
     ui->txtGateway->setText(QString::fromStdString(texts.gateway));
     ui->txtDnsServer->setText(QString::fromStdString(texts.dnsServer));
+    showTextsFromTheStart(ui->groupPcNetwork);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -359,6 +367,7 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
     optTimeEmailClick(f.optTimeEmail);
     f.optSmtpServerType->setItemIndex(v.optSmtpServerType);
     optSmtpServerTypeClick(f.optSmtpServerType);
+    showTextsFromTheStart(f.IpCameraInfoPage);
 }
 
 void TForm1::cmdSaveClick(QObject*)

@@ -268,7 +268,8 @@ TEST_F(WindowTest, SaveKeepsACameraTextLongerThanItsBox)
     click("cmdFind");
     selectRow(0);
     auto* domain = control<QLineEdit>("txtDdnsDomainName");
-    EXPECT_EQ(domain->text().size(), 81); // the box shows what fits
+    EXPECT_EQ(domain->text().size(), 81);   // the box shows what fits
+    EXPECT_EQ(domain->cursorPosition(), 0); // from its beginning
 
     click("cmdSave");
     ASSERT_EQ(endpoint->sent.back().port, protocol::kParameterPort);
