@@ -84,7 +84,8 @@ std::vector<CameraRecord> expectedTable(const ScriptedEndpoint& endpoint)
 {
     std::array<std::vector<CameraRecord>, 3> passes;
     for (const auto& d : endpoint.deliveries) {
-        if (!isRespondPacket(d.bytes.data(), d.bytes.size()))
+        // What was queued before the Find answers none of its searches.
+        if (d.queued || !isRespondPacket(d.bytes.data(), d.bytes.size()))
             continue;
         auto& pass = passes[d.sendsBefore - 1];
         if (pass.size() < kTableSlots)
@@ -107,7 +108,7 @@ std::size_t pass1Answers(const ScriptedEndpoint& endpoint)
 {
     std::size_t n = 0;
     for (const auto& d : endpoint.deliveries)
-        n += d.sendsBefore == 1 && isRespondPacket(d.bytes.data(), d.bytes.size());
+        n += d.sendsBefore == 1 && !d.queued && isRespondPacket(d.bytes.data(), d.bytes.size());
     return std::min(n, kTableSlots);
 }
 
@@ -120,10 +121,14 @@ void checkSendsAndTiming(const ScriptedEndpoint& endpoint, std::uint32_t listenS
               "search sent with the wrong settings", send.port);
         check(send.bytes == Bytes(request.begin(), request.end()), "search request wrong");
     }
-    for (const auto& r : endpoint.receives)
-        check(r.size == kDiscoveryReceiveBufferSize && r.timeoutMs >= 1 &&
-                  r.timeoutMs <= kDiscoveryReceiveTimeoutMs,
+    for (const auto& r : endpoint.receives) {
+        // Before the first search only looks (time-out 0) that drop what is queued.
+        check(r.size == kDiscoveryReceiveBufferSize &&
+                  (r.sendsBefore == 0
+                       ? r.timeoutMs == 0
+                       : r.timeoutMs >= 1 && r.timeoutMs <= kDiscoveryReceiveTimeoutMs),
               "receive asked with the wrong size or time-out", r.timeoutMs);
+    }
     if (endpoint.threw)
         return;
 
@@ -145,7 +150,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::InputReader in(data, size);
     ScriptedEndpoint endpoint(in.u32());
-    const std::uint32_t listenSeconds = in.byte() % 3;
+    // Bits 0-1: the listen seconds (0 to 2); the rest: how many of the arrivals are queued on the
+    // socket before the Find starts (a late answer to the last one, anyone's datagrams).
+    const std::uint8_t setup = in.byte();
+    const std::uint32_t listenSeconds = (setup & 3u) % 3;
+    endpoint.queued = setup >> 2;
     script(in, endpoint);
 
     static CameraTable table;
@@ -157,6 +166,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         caught = true;
     }
     check(caught == endpoint.threw, "an endpoint error swallowed or made up");
+
+    // What is queued is read off before the first search goes out (a Find that searched first
+    // would read it after), and never listed: the table checks below leave it out of what the
+    // table must hold.
+    for (const auto& d : endpoint.deliveries)
+        check(!d.queued || d.sendsBefore == 0, "a datagram queued before the Find read after it",
+              static_cast<long long>(d.sendsBefore));
 
     check(table.count <= kTableSlots, "table holds more than 128", table.count);
     for (std::size_t i = 0; i < table.count; ++i)

@@ -54,7 +54,8 @@ def main():
     write("fuzz_respond", "respond-odd-lengths", bytes(kept))
     write("fuzz_respond", "search", b"MORVAK INFO SEARCH")
 
-    # fuzz_discovery: first tick, listen seconds, then arrivals (see script() in the target).
+    # fuzz_discovery: first tick, setup (listen seconds, queued arrivals), then arrivals (see
+    # script() and LLVMFuzzerTestOneInput in the target).
     one_camera = struct.pack("<I", 5000) + bytes([1])
     for delay in (120, 1300, 1300):  # one answer in each pass
         one_camera += discovery_event(0 | 1 << 2, delay, bytes([4]) + b"desc")
@@ -68,6 +69,13 @@ def main():
     oversize = struct.pack("<I", 77) + bytes([1])
     oversize += discovery_event(1, 200, struct.pack("<H", 1100) + full)
     write("fuzz_discovery", "oversize", oversize)
+    # Setup byte 1 | 2 << 2: listen 1 s, the first two arrivals queued before the Find (a late
+    # answer of camera 1, a stray datagram); then camera 1 answers the first search.
+    queued = struct.pack("<I", 5000) + bytes([1 | 2 << 2])
+    queued += discovery_event(0 | 1 << 2, 0, bytes([4]) + b"late")
+    queued += discovery_event(1, 0, struct.pack("<H", 30) + bytes(range(30)))
+    queued += discovery_event(0 | 1 << 2, 120, bytes([4]) + b"desc")
+    write("fuzz_discovery", "queued-before-find", queued)
 
     # fuzz_ack: first tick, MAC, mode, then the answer.
     ack = b"MORVAK INFO ACK " + mac

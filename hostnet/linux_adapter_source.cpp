@@ -198,6 +198,30 @@ ResolverFacts parseResolvConf(std::string_view text)
     return facts;
 }
 
+bool isLoopbackAddress(std::string_view dotted)
+{
+    in_addr address{};
+    return inet_pton(AF_INET, std::string(dotted).c_str(), &address) == 1 &&
+           (ntohl(address.s_addr) >> 24) == 127;
+}
+
+std::string firstRemoteNameserver(std::string_view text)
+{
+    std::string found;
+    forEachLine(text, [&](std::string_view line) {
+        if (!found.empty() || line.empty() || line.front() == '#' || line.front() == ';')
+            return;
+        const auto fields = splitFields(line);
+        if (fields.size() < 2 || fields[0] != "nameserver")
+            return;
+        in_addr address{};
+        if (inet_pton(AF_INET, std::string(fields[1]).c_str(), &address) == 1 &&
+            !isLoopbackAddress(fields[1]))
+            found = dottedText(address);
+    });
+    return found;
+}
+
 NetworkParameters splitHostName(std::string_view fullHostName, const ResolverFacts& resolver)
 {
     NetworkParameters parameters;
@@ -229,9 +253,9 @@ AdapterEntry adapterFromInterface(const InterfaceFacts& facts, std::string_view 
 }
 
 LinuxAdapterSource::LinuxAdapterSource(std::string routeTablePath, std::string resolvConfPath,
-                                       InterfaceLister lister)
+                                       std::string upstreamResolvConfPath, InterfaceLister lister)
     : routeTablePath_(std::move(routeTablePath)), resolvConfPath_(std::move(resolvConfPath)),
-      lister_(std::move(lister))
+      upstreamResolvConfPath_(std::move(upstreamResolvConfPath)), lister_(std::move(lister))
 {}
 
 bool LinuxAdapterSource::listAdapters(std::vector<AdapterEntry>& out)
@@ -256,7 +280,14 @@ bool LinuxAdapterSource::readNetworkParameters(NetworkParameters& out)
     if (gethostname(name, sizeof name - 1) != 0)
         return false;
     // Without resolv.conf there is simply no DNS server and no resolver domain.
-    out = splitHostName(name, parseResolvConf(readWholeFile(resolvConfPath_)));
+    ResolverFacts resolver = parseResolvConf(readWholeFile(resolvConfPath_));
+    // A local stub is no server a camera could use: show what it forwards to, when known.
+    if (isLoopbackAddress(resolver.nameserver)) {
+        std::string upstream = firstRemoteNameserver(readWholeFile(upstreamResolvConfPath_));
+        if (!upstream.empty())
+            resolver.nameserver = std::move(upstream);
+    }
+    out = splitHostName(name, resolver);
     return true;
 }
 

@@ -38,6 +38,14 @@ struct ResolverFacts {
 };
 ResolverFacts parseResolvConf(std::string_view text);
 
+// Whether a dotted IPv4 address is a loopback one (127.0.0.0/8): a resolver on this machine,
+// such as systemd-resolved's stub at 127.0.0.53, which no camera could use.
+bool isLoopbackAddress(std::string_view dotted);
+
+// The first IPv4 "nameserver" of a resolv.conf text that is not a loopback address, dotted;
+// empty when none.
+std::string firstRemoteNameserver(std::string_view text);
+
 // Host name up to the first dot; the domain after it, or the resolver's when the name has none.
 NetworkParameters splitHostName(std::string_view fullHostName, const ResolverFacts& resolver);
 
@@ -47,13 +55,20 @@ AdapterEntry adapterFromInterface(const InterfaceFacts& facts, std::string_view 
 
 // The adapter facts of this machine, in interface index order. Never resolves a name: all comes
 // from the kernel and local files.
+//
+// The DNS server is resolv.conf's first IPv4 nameserver, unless that is a local stub (a loopback
+// address, as systemd-resolved's 127.0.0.53): then it is the first server the stub forwards to,
+// the first non-loopback IPv4 nameserver of upstreamResolvConfPath (where systemd-resolved lists
+// them). Without such a server there, resolv.conf's stands.
 class LinuxAdapterSource : public AdapterSource {
 public:
     using InterfaceLister = std::function<bool(std::vector<InterfaceFacts>&)>;
 
-    explicit LinuxAdapterSource(std::string routeTablePath = "/proc/net/route",
-                                std::string resolvConfPath = "/etc/resolv.conf",
-                                InterfaceLister lister = readSystemInterfaces);
+    explicit LinuxAdapterSource(
+        std::string routeTablePath = "/proc/net/route",
+        std::string resolvConfPath = "/etc/resolv.conf",
+        std::string upstreamResolvConfPath = "/run/systemd/resolve/resolv.conf",
+        InterfaceLister lister = readSystemInterfaces);
 
     bool listAdapters(std::vector<AdapterEntry>& out) override;
     bool readNetworkParameters(NetworkParameters& out) override;
@@ -61,6 +76,7 @@ public:
 private:
     std::string routeTablePath_;
     std::string resolvConfPath_;
+    std::string upstreamResolvConfPath_;
     InterfaceLister lister_;
 };
 

@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "net/broadcast_copies.h"
 #include "net/error_text.h"
 
 namespace net {
@@ -135,10 +136,10 @@ int PosixSocketStack::sendTo(SocketId socket, const void* data, std::int32_t cou
 
 std::vector<BroadcastInterface> PosixSocketStack::broadcastInterfaces()
 {
-    std::vector<BroadcastInterface> found;
+    std::vector<AdapterAddress> found;
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0) {
-        return found;
+        return {};
     }
     // Without a link (cable out, radio not joined) a copy would only be dropped.
     constexpr unsigned kWanted = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
@@ -150,27 +151,23 @@ std::vector<BroadcastInterface> PosixSocketStack::broadcastInterfaces()
         // An extra address may carry a label such as "eth0:1"; the adapter is what precedes it.
         std::string name = entry->ifa_name;
         name.erase(std::min(name.find(':'), name.size()));
-        BroadcastInterface adapter;
+        AdapterAddress adapter;
         adapter.index = ::if_nametoindex(name.c_str());
         if (adapter.index == 0) {
             continue;
         }
         const auto* in = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
         std::memcpy(adapter.address.data(), &in->sin_addr.s_addr, 4);
+        adapter.mask = {255, 255, 255, 255};
+        if (entry->ifa_netmask != nullptr) {
+            const auto* mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask);
+            std::memcpy(adapter.mask.data(), &mask->sin_addr.s_addr, 4);
+        }
         found.push_back(adapter);
     }
     ::freeifaddrs(list);
-    // An adapter with several addresses gets one copy, from the first of them.
-    const auto byIndex = [](const BroadcastInterface& a, const BroadcastInterface& b) {
-        return a.index < b.index;
-    };
-    std::stable_sort(found.begin(), found.end(), byIndex);
-    found.erase(std::unique(found.begin(), found.end(),
-                            [](const BroadcastInterface& a, const BroadcastInterface& b) {
-                                return a.index == b.index;
-                            }),
-                found.end());
-    return found;
+    // One copy per subnet, by the first adapter holding it, and one per adapter at most.
+    return broadcastCopies(found);
 }
 
 int PosixSocketStack::sendToVia(SocketId socket, const void* data, std::int32_t count,

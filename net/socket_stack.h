@@ -46,9 +46,10 @@ public:
     virtual int waitForReadable(SocketId socket, std::int32_t timeoutMs) = 0;
     virtual int sendTo(SocketId socket, const void* data, std::int32_t count,
                        const SocketAddress& to) = 0;
-    // The adapters a limited broadcast has to leave by: up, with a link, able to broadcast and
-    // with an IPv4 address, loopback left out. One entry per adapter, in index order; empty when
-    // there is none or the list cannot be read.
+    // The adapters a limited broadcast has to leave by: of those up, with a link, able to
+    // broadcast and with an IPv4 address, loopback left out, one per IPv4 subnet, so that no LAN
+    // gets two copies (broadcastCopies in broadcast_copies.h has the rule). In index order; empty
+    // when there is none or the list cannot be read.
     virtual std::vector<BroadcastInterface> broadcastInterfaces() = 0;
     // sendTo, but out by the given adapter and from its address, whatever the routes say, and
     // still from the socket's one local port.

@@ -108,8 +108,9 @@ void UdpEndpoint::SendDatagram(const void* data, std::int32_t count)
 
     // The system sends a limited broadcast only by the adapter of the default route, and not at
     // all without one, while the cameras often sit behind another adapter that has no gateway.
-    // So it goes out once by every adapter, all copies from this socket's one local port so that
-    // every answer comes back here.
+    // So it goes out once into every subnet of the adapters (broadcastInterfaces names one
+    // adapter per subnet: two copies into one LAN would make every camera answer twice), all
+    // copies from this socket's one local port so that every answer comes back here.
     const std::vector<BroadcastInterface> adapters = target.address == kLimitedBroadcast
                                                          ? stack_.broadcastInterfaces()
                                                          : std::vector<BroadcastInterface>{};

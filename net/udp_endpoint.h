@@ -12,7 +12,8 @@ namespace net {
 
 // The program's one UDP socket: unbound, so the system picks its local port at the first send,
 // and answers to that port are read from the same socket for as long as the endpoint lives.
-// A limited broadcast leaves once by every adapter that can carry it, all from that one port.
+// A limited broadcast leaves once into every IPv4 subnet of the adapters that can carry it, all
+// from that one port.
 class UdpEndpoint final : public DatagramEndpoint {
 public:
     // Over the process-wide socket layer, which lives as long as some endpoint uses it.

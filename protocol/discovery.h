@@ -28,10 +28,12 @@ struct CameraRow {
     std::string description;
 };
 
-// Three search passes on port 15500, each listening searchListenSeconds; pass 1 fills the table
-// directly, passes 2 and 3 are merged in afterwards by MAC. An empty datagram, or one too large for
-// the receive buffer, is passed over (see receiveAnswer); every other endpoint exception
-// propagates and ends the search at once, leaving the table as it was at that moment.
+// Drops what is already queued on the endpoint (see dropQueuedDatagrams: nothing that came before
+// the search answers it), then three search passes on port 15500, each listening
+// searchListenSeconds; pass 1 fills the table directly, passes 2 and 3 are merged in afterwards
+// by MAC. An empty datagram, or one too large for the receive buffer, is passed over (see
+// receiveAnswer); every other endpoint exception propagates and ends the search at once, leaving
+// the table as it was at that moment.
 void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
                      std::uint32_t searchListenSeconds, const TickSource& ticks = systemTicks);
 

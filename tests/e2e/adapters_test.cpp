@@ -1,5 +1,5 @@
 // A PC with two adapters: Find and Save must reach cameras behind either of them, whichever one
-// holds the default route, and also when none does.
+// holds the default route, and also when none does; two adapters on one subnet send one copy.
 
 #include <set>
 
@@ -70,7 +70,8 @@ TEST_F(LabWindowTest, WithoutAnyDefaultRouteFindListsTheCamerasOfBothAdapters)
     EXPECT_EQ(descriptions, (std::set<std::string>{"North", "South 1", "South 2"}));
 }
 
-// The search goes out on both adapters and the camera answers each copy. Answers within the
+// The two adapters hold different subnets, so the search goes out on both (each subnet gets its
+// copy) and the camera answers each copy. Answers within the
 // first pass are not compared with one another, so the camera is listed twice, both rows with
 // its MAC; the copies of passes 2 and 3 are dropped as known. A Save from either row reaches it
 // by both adapters and is acknowledged.
@@ -119,4 +120,48 @@ TEST_F(LabWindowTest, ACameraOnBothAdaptersIsListedTwiceAndSavesFromEitherRow)
     ASSERT_EQ(boxes.shown.size(), 2u);
     for (const app::ShownBox& box : boxes.shown)
         EXPECT_EQ(box.text.toStdString(), "Settings write ok!\n");
+}
+
+// A docked laptop: cable and Wi-Fi in one network. Both adapters hold 203.0.113.0/24 and are
+// ports of one bridge on the cameras' side, where every copy of a limited broadcast reaches every
+// camera. One copy per subnet, by the first adapter: each camera is listed once, and a Save
+// reaches its camera once.
+TEST_F(LabWindowTest, TwoAdaptersOnOneSubnetListEachCameraOnceAndSaveOnce)
+{
+    NetnsLab::Link second;
+    second.pcAddress = "203.0.113.3";
+    second.defaultRoute = false;
+    second.sharesCamOfLink = 0;
+    second.bridged = true;
+    buildLab({firstLink(true), second});
+    ASSERT_EQ(lab->camName(0), lab->camName(1));
+    const pid_t cameras = startCameras("[camera]\ncameraDescription = Desk\n"
+                                       "[camera]\ncameraDescription = Shelf\n");
+    openWindow();
+
+    find();
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text.toStdString();
+    const Rows found = rows();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ((std::set<std::string>{found[0].second, found[1].second}),
+              (std::set<std::string>{"Desk", "Shelf"}));
+    const std::string log = lab->logOf(cameras);
+    EXPECT_EQ(countRequests(log, "search pass"), 3) << "one search per pass reaches the LAN";
+    EXPECT_EQ(countRequests(log, "search pass", "203.0.113.1"), 3)
+        << "sent by the first adapter, from its address";
+
+    const int desk = found[0].second == "Desk" ? 0 : 1;
+    selectRow(desk);
+    type("txtCameraDescription2", "Desk by the window");
+    save();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text.toStdString(), "Settings write ok!\n");
+    // Waits its second for a second copy, which must not come.
+    EXPECT_EQ(waitForRequests(cameras, "\"Desk by the window\": applied", "", 2), 1);
+    EXPECT_EQ(countRequests(lab->logOf(cameras), "parameters for"), 1);
+
+    find();
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_EQ(countRequests(lab->logOf(cameras), "search pass", "203.0.113.1"), 6);
+    EXPECT_EQ(countRequests(lab->logOf(cameras), "search pass"), 6);
 }

@@ -114,6 +114,59 @@ TEST(SplitHostName, DomainFromTheNameOrElseFromTheResolver)
     EXPECT_EQ(splitHostName("pc1", ResolverFacts{}).domainName, "");
 }
 
+// systemd-resolved puts its stub, 127.0.0.53, in /etc/resolv.conf and the servers it forwards to
+// in /run/systemd/resolve/resolv.conf. The PC group shows the first of those a camera could use.
+TEST(LinuxAdapterSource, DnsServerBehindALocalStub)
+{
+    const auto dnsServer = [](const std::string& resolvConf, const std::string& upstream) {
+        LinuxAdapterSource source("/nonexistent/route", resolvConf, upstream);
+        NetworkParameters parameters;
+        EXPECT_TRUE(source.readNetworkParameters(parameters));
+        return parameters.dnsServer;
+    };
+    const std::string stub =
+        writeTempFile("stub.conf", "# This is /run/systemd/resolve/stub-resolv.conf\n"
+                                   "nameserver 127.0.0.53\n"
+                                   "options edns0 trust-ad\n"
+                                   "search lan.example\n");
+    const std::string upstream =
+        writeTempFile("upstream.conf", "# This is /run/systemd/resolve/resolv.conf\n"
+                                       "nameserver 2001:db8::53\n"
+                                       "nameserver 127.0.0.1\n"
+                                       "nameserver 192.0.2.53\n"
+                                       "nameserver 198.51.100.53\n"
+                                       "search lan.example\n");
+    const std::string missing = "/nonexistent/upstream.conf";
+
+    // The stub with its upstream file: the first IPv4 server there that is not loopback.
+    EXPECT_EQ(dnsServer(stub, upstream), "192.0.2.53");
+
+    // The stub without the file, or with nothing a camera could use in it: resolv.conf's.
+    EXPECT_EQ(dnsServer(stub, missing), "127.0.0.53");
+    const std::string onlyLoopback =
+        writeTempFile("loopback.conf", "nameserver 127.0.0.1\nnameserver ::1\n");
+    EXPECT_EQ(dnsServer(stub, onlyLoopback), "127.0.0.53");
+    // Any loopback server is a local stub (dnsmasq or unbound on 127.0.0.1 too).
+    const std::string dnsmasq = writeTempFile("dnsmasq.conf", "nameserver 127.0.0.1\n");
+    EXPECT_EQ(dnsServer(dnsmasq, upstream), "192.0.2.53");
+
+    // A resolv.conf naming a real server first: that one, whatever the upstream file says.
+    const std::string plain =
+        writeTempFile("plain.conf", "nameserver 203.0.113.53\nnameserver 127.0.0.53\n");
+    EXPECT_EQ(dnsServer(plain, upstream), "203.0.113.53");
+    EXPECT_EQ(dnsServer(plain, missing), "203.0.113.53");
+
+    EXPECT_TRUE(isLoopbackAddress("127.0.0.53"));
+    EXPECT_TRUE(isLoopbackAddress("127.255.255.255"));
+    EXPECT_FALSE(isLoopbackAddress("128.0.0.1"));
+    EXPECT_FALSE(isLoopbackAddress("126.255.255.255"));
+    EXPECT_FALSE(isLoopbackAddress(""));
+    EXPECT_EQ(firstRemoteNameserver("#nameserver 192.0.2.1\nnameserver 127.0.0.53\n"), "");
+
+    for (const std::string& path : {stub, upstream, onlyLoopback, dnsmasq, plain})
+        std::remove(path.c_str());
+}
+
 TEST(LinuxAdapterSource, FedInterfacesBecomeAdaptersInIndexOrder)
 {
     const std::string routes =
@@ -126,7 +179,7 @@ TEST(LinuxAdapterSource, FedInterfacesBecomeAdaptersInIndexOrder)
         interface(2, "eth0", ARPHRD_ETHER, true, ""),                // no IPv4 address
     };
     LinuxAdapterSource source(writeTempFile("route", routes), "/nonexistent/resolv.conf",
-                              [&](std::vector<InterfaceFacts>& out) {
+                              "/nonexistent/upstream.conf", [&](std::vector<InterfaceFacts>& out) {
                                   out = interfaces;
                                   return true;
                               });
@@ -148,6 +201,7 @@ TEST(LinuxAdapterSource, FedInterfacesBecomeAdaptersInIndexOrder)
     EXPECT_EQ(pcGroupTexts(info).macAddress, "02-00-5E-00-00-03");
 
     LinuxAdapterSource failing("/proc/net/route", "/etc/resolv.conf",
+                               "/run/systemd/resolve/resolv.conf",
                                [](std::vector<InterfaceFacts>&) { return false; });
     EXPECT_FALSE(failing.listAdapters(adapters));
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -85,6 +86,26 @@ public:
         return sender;
     }
 
+    // The senders of every request that comes within `ms`, answering none.
+    std::vector<sockaddr_in> heard(int ms)
+    {
+        std::vector<sockaddr_in> senders;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        char buffer[64];
+        while (true) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            pollfd entry{fd_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&entry, 1, static_cast<int>(left.count())) != 1)
+                return senders;
+            sockaddr_in sender{};
+            socklen_t length = sizeof sender;
+            if (::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sender),
+                           &length) > 0)
+                senders.push_back(sender);
+        }
+    }
+
 private:
     int fd_ = -1;
 };
@@ -109,6 +130,24 @@ std::vector<BroadcastInterface> adaptersOnceSettled(PosixSocketStack& stack, std
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return adapters;
+}
+
+// How many of the named adapters of the calling thread's namespace are up with a carrier.
+int running(const std::vector<std::string>& names)
+{
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return 0;
+    std::set<std::string> up;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if ((entry->ifa_flags & (IFF_UP | IFF_RUNNING)) == (IFF_UP | IFF_RUNNING))
+            up.insert(entry->ifa_name);
+    }
+    ::freeifaddrs(list);
+    int n = 0;
+    for (const std::string& name : names)
+        n += up.count(name) ? 1 : 0;
+    return n;
 }
 
 bool ip(const std::string& arguments)
@@ -194,6 +233,50 @@ TEST(LimitedBroadcastInNamespaces, CamerasBehindEveryAdapterAnswerOnTheOneSocket
             answers.insert(std::string(buffer, static_cast<std::size_t>(length)));
         }
         EXPECT_EQ(answers, (std::set<std::string>{"camera a", "camera b"}));
+        lab.leave();
+    }
+}
+
+// A docked laptop's cable and Wi-Fi in one network: two adapters on one subnet, both ports of one
+// bridge on the cameras' side. A copy from each would reach the camera twice; the subnet gets one,
+// by the first adapter, also when the second holds the default route or none does.
+TEST(LimitedBroadcastInNamespaces, TwoAdaptersOnOneSubnetSendOneCopy)
+{
+    std::string why;
+    if (!NetnsLab::available(why)) {
+        GTEST_SKIP() << why;
+    }
+    for (bool defaultRouteOnSecond : {false, true}) {
+        SCOPED_TRACE(defaultRouteOnSecond ? "default route via the second adapter"
+                                          : "no default route");
+        NetnsLab::Link first{"203.0.113.1", "203.0.113.2", 24, false};
+        NetnsLab::Link second{"203.0.113.3", "", 24, defaultRouteOnSecond};
+        second.sharesCamOfLink = 0;
+        second.bridged = true;
+        NetnsLab lab({first, second});
+        ASSERT_EQ(lab.error(), "");
+        Camera camera(lab.camName(0));
+        ASSERT_TRUE(camera.ready());
+        lab.enterPc();
+        ASSERT_EQ(lab.error(), "");
+        for (int i = 0; i < 200 && running({"veth-pc0", "veth-pc1"}) < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(running({"veth-pc0", "veth-pc1"}), 2);
+
+        PosixSocketStack layer;
+        const std::vector<BroadcastInterface> adapters = layer.broadcastInterfaces();
+        ASSERT_EQ(adapters.size(), 1u);
+        EXPECT_EQ(adapters[0].index, ::if_nametoindex("veth-pc0"));
+
+        UdpEndpoint endpoint(layer);
+        endpoint.setActive(true);
+        endpoint.setBroadcastEnabled(true);
+        endpoint.setHost("255.255.255.255");
+        endpoint.setPort(15500);
+        ASSERT_NO_THROW(endpoint.SendDatagram("search", 6));
+        const std::vector<sockaddr_in> senders = camera.heard(300);
+        ASSERT_EQ(senders.size(), 1u) << "the camera heard the search once";
+        EXPECT_EQ(text(senders[0]), "203.0.113.1");
         lab.leave();
     }
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -265,6 +266,94 @@ TEST(Discovery, OtherReceiveErrorsStillEndTheSearch)
     }
     EXPECT_EQ(endpoint.sends.size(), 2u);
     EXPECT_EQ(descriptions(table), (std::vector<std::string>{"one"}));
+}
+
+// What is queued on the socket when Find starts answers none of its searches: it is read off
+// with time-out 0 before the first search goes out, and not listed.
+TEST(Discovery, DatagramsQueuedBeforeTheFindAreNotListed)
+{
+    {
+        SCOPED_TRACE("queued before the first search");
+        ScriptedEndpoint endpoint;
+        endpoint.schedule(0, 0, answer(1, "queued answer"));
+        endpoint.schedule(0, 0, Bytes(30, 0xA5));
+        endpoint.schedule(0, 0, Bytes{});
+        endpoint.schedule(1, 100, answer(2, "heard now"));
+        CameraTable table;
+        discoverCameras(endpoint, table, 1, endpoint.ticks());
+
+        EXPECT_EQ(descriptions(table), (std::vector<std::string>{"heard now"}));
+        // Three datagrams read off, then a look that finds nothing; then the search.
+        ASSERT_GE(endpoint.receives.size(), 5u);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(endpoint.receives[i].sendsBefore, 0u);
+            EXPECT_EQ(endpoint.receives[i].timeoutMs, 0);
+            EXPECT_EQ(endpoint.receives[i].size, kDiscoveryReceiveBufferSize);
+        }
+        EXPECT_EQ(endpoint.receives[3].length, 0);
+        EXPECT_EQ(endpoint.receives[4].sendsBefore, 1u);
+        EXPECT_EQ(endpoint.sends.size(), 3u);
+        EXPECT_EQ(endpoint.sends[0].at, 0) << "dropping takes no time off pass 1";
+    }
+    {
+        SCOPED_TRACE("an answer that came after the last Find's final pass had ended");
+        ScriptedEndpoint endpoint;
+        endpoint.schedule(1, 100, answer(1, "Front door"));
+        endpoint.schedule(3, 1300, answer(2, "late for the last Find"));
+        CameraTable first;
+        discoverCameras(endpoint, first, 1, endpoint.ticks());
+        EXPECT_EQ(descriptions(first), (std::vector<std::string>{"Front door"}));
+
+        endpoint.idle(2000);
+        endpoint.schedule(4, 100, answer(1, "Front door"));
+        CameraTable second;
+        discoverCameras(endpoint, second, 1, endpoint.ticks());
+        EXPECT_EQ(descriptions(second), (std::vector<std::string>{"Front door"}));
+        EXPECT_EQ(endpoint.sends.size(), 6u);
+    }
+    {
+        SCOPED_TRACE("the same camera answering this Find is listed");
+        ScriptedEndpoint endpoint;
+        endpoint.schedule(0, 0, answer(1, "Front door", 1));
+        endpoint.schedule(1, 100, answer(1, "Front door", 2));
+        CameraTable table;
+        discoverCameras(endpoint, table, 1, endpoint.ticks());
+        ASSERT_EQ(descriptions(table), (std::vector<std::string>{"Front door"}));
+        EXPECT_EQ(table.slots[0].bytes[31], 2) << "the answer to this Find's search";
+    }
+}
+
+// A flood must not hold the search back: dropping stops after 4096 datagrams or about 100 ms,
+// as before a Save, and the rest is read (and passed over) by pass 1.
+TEST(Discovery, DroppingBeforeTheFindIsBounded)
+{
+    auto receivesBeforeSend = [](const ScriptedEndpoint& e) {
+        return static_cast<std::size_t>(
+            std::count_if(e.receives.begin(), e.receives.end(),
+                          [](const ScriptedEndpoint::Receive& r) { return r.sendsBefore == 0; }));
+    };
+    {
+        SCOPED_TRACE("by count");
+        ScriptedEndpoint endpoint;
+        for (int i = 0; i < 4100; ++i)
+            endpoint.schedule(0, 0, Bytes{});
+        endpoint.schedule(1, 50, answer(1, "heard"));
+        CameraTable table;
+        discoverCameras(endpoint, table, 1, endpoint.ticks());
+        EXPECT_EQ(receivesBeforeSend(endpoint), 4096u);
+        EXPECT_EQ(descriptions(table), (std::vector<std::string>{"heard"}));
+    }
+    {
+        SCOPED_TRACE("by time");
+        ScriptedEndpoint slow;
+        for (int i = 0; i < 300; ++i)
+            slow.schedule(0, 0, Bytes(30, 0xA5));
+        slow.stepClockAtReceive(50, 101);
+        CameraTable table;
+        discoverCameras(slow, table, 1, slow.ticks());
+        EXPECT_EQ(receivesBeforeSend(slow), 50u);
+        EXPECT_EQ(slow.sends.size(), 3u);
+    }
 }
 
 TEST(CameraRows, NumberedFromOneWithTheDescription)

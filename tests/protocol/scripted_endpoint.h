@@ -64,6 +64,9 @@ public:
     {
         pending_.push_back({afterSend, delayMs, std::move(bytes), 0});
     }
+    // Time passing while nobody reads the socket (the user looking at the list between two
+    // exchanges): what falls due meanwhile waits for the next receive.
+    void idle(std::int64_t ms) { time_ += ms; }
     // The receive that would deliver at that moment raises EIdSocketError with errorCode.
     void scheduleSocketError(std::size_t afterSend, std::int64_t delayMs, std::int32_t errorCode)
     {

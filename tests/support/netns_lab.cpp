@@ -1,5 +1,6 @@
 #include "tests/support/netns_lab.h"
 
+#include <algorithm>
 #include <atomic>
 #include <unistd.h>
 
@@ -18,6 +19,12 @@ NetnsLab::NetnsLab(std::vector<Link> links)
         const int shared = links[k].sharesCamOfLink;
         if (shared < 0) {
             camNames_.push_back("tvq-cam" + (k ? std::to_string(k) : std::string()) + "-" + id);
+        } else if (links[k].bridged && static_cast<std::size_t>(shared) < k &&
+                   links[static_cast<std::size_t>(shared)].sharesCamOfLink >= 0) {
+            error_ = "link " + std::to_string(k) +
+                     " can only bridge to a link with a camera "
+                     "namespace of its own";
+            return;
         } else if (static_cast<std::size_t>(shared) < k) {
             camNames_.push_back(camNames_[static_cast<std::size_t>(shared)]);
         } else {
@@ -54,6 +61,7 @@ bool NetnsLab::run(const std::vector<std::string>& argv)
 
 bool NetnsLab::build(const std::vector<Link>& links)
 {
+    std::vector<std::size_t> bridges; // the links whose camera end is already a bridge port
     if (!run({"ip", "netns", "add", pcName_}))
         return false;
     created_.push_back(pcName_);
@@ -73,17 +81,40 @@ bool NetnsLab::build(const std::vector<Link>& links)
             if (!run({"ip", "-n", cam, "link", "set", "lo", "up"}))
                 return false;
         }
+        // A bridged link's camera end is a port of the bridge that holds the earlier link's
+        // camera address; that earlier end becomes its first port when the bridge is made.
+        const bool bridged = link.sharesCamOfLink >= 0 && link.bridged;
+        std::string bridge, gateway = link.camAddress;
+        if (bridged) {
+            const auto first = static_cast<std::size_t>(link.sharesCamOfLink);
+            bridge = "br-cam" + std::to_string(first);
+            gateway = links[first].camAddress;
+            if (std::find(bridges.begin(), bridges.end(), first) == bridges.end()) {
+                bridges.push_back(first);
+                const std::string firstIf = "veth-cam" + std::to_string(first);
+                const std::string address =
+                    gateway + "/" + std::to_string(links[first].prefixLength);
+                if (!(run({"ip", "-n", cam, "link", "add", bridge, "type", "bridge"}) &&
+                      run({"ip", "-n", cam, "addr", "del", address, "dev", firstIf}) &&
+                      run({"ip", "-n", cam, "link", "set", firstIf, "master", bridge}) &&
+                      run({"ip", "-n", cam, "addr", "add", address, "dev", bridge}) &&
+                      run({"ip", "-n", cam, "link", "set", bridge, "up"})))
+                    return false;
+            }
+        }
         // Both ends are made straight inside their namespaces, so the names never meet the
         // machine's own interfaces.
         const bool ok =
             run({"ip", "link", "add", pcIf, "netns", pcName_, "type", "veth", "peer", "name", camIf,
                  "netns", cam}) &&
             run({"ip", "-n", pcName_, "addr", "add", link.pcAddress + prefix, "dev", pcIf}) &&
-            run({"ip", "-n", cam, "addr", "add", link.camAddress + prefix, "dev", camIf}) &&
+            (bridged
+                 ? run({"ip", "-n", cam, "link", "set", camIf, "master", bridge})
+                 : run({"ip", "-n", cam, "addr", "add", link.camAddress + prefix, "dev", camIf})) &&
             run({"ip", "-n", pcName_, "link", "set", pcIf, "up"}) &&
             run({"ip", "-n", cam, "link", "set", camIf, "up"}) &&
             (!link.defaultRoute || run({"ip", "-n", pcName_, "route", "add", "default", "via",
-                                        link.camAddress, "dev", pcIf, "onlink"}));
+                                        gateway, "dev", pcIf, "onlink"}));
         if (!ok)
             return false;
     }

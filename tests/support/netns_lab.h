@@ -21,8 +21,14 @@ public:
         bool defaultRoute = true;
         // When set, the camera end joins the camera namespace of that earlier link instead of
         // one of its own, so one camera host is reachable by two of the pc's adapters. The two
-        // links need different subnets.
+        // links need different subnets, unless bridged is set too.
         int sharesCamOfLink = -1;
+        // With sharesCamOfLink: the two camera ends become ports of one bridge there, which takes
+        // over the earlier link's camera address, so the two pc adapters are on one LAN, as a
+        // docked laptop's cable and Wi-Fi are, and may share a subnet (with pc addresses of their
+        // own). This link's camAddress is not used; its default route goes by the bridge's. The
+        // earlier link must have a camera namespace of its own.
+        bool bridged = false;
     };
 
     // One link with the addresses above.
