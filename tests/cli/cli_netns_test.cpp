@@ -184,7 +184,9 @@ TEST_F(CliLab, FindJsonListsEveryCameraAndRefusedWritesSendNoPacket)
     // Refused before any search: the cameras hear nothing at all.
     const Outcome invalid = cli({"set", "02-00-5E-00-00-01", "gateway=203.0.113"});
     EXPECT_EQ(invalid.status, 2);
-    EXPECT_EQ(invalid.err, "Invalid input in Gateway field.\n\nPlease check again.\n");
+    EXPECT_EQ(invalid.err, "telviq-cli: gateway: \"203.0.113\" is not an address: four numbers "
+                           "from 0 to 255 joined by full stops, without leading zeros, such as "
+                           "192.168.0.20\n");
     EXPECT_LT(invalid.ms, 1000);
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(cameraLog().find("from "), std::string::npos) << cameraLog();

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/settings_values.h"
 #include "net/exceptions.h"
 #include "tests/protocol/scripted_endpoint.h"
+#include "tools/telviq-cli/camera_fields.h"
 #include "tools/telviq-cli/commands.h"
 #include "tools/telviq-cli/json.h"
 #include "tools/virtual-cameras/camera.h"
@@ -50,6 +52,9 @@ class Commands : public ::testing::Test {
 protected:
     void TearDown() override
     {
+        if (passwordInput > 0) {
+            close(passwordInput);
+        }
         for (const std::string& path : files_) {
             std::remove(path.c_str());
         }
@@ -61,7 +66,21 @@ protected:
     {
         cli::Environment env{[&on] { return std::make_unique<EndpointView>(on); }, out, err,
                              on.ticks()};
+        env.passwordInput = passwordInput;
         return cli::run(args, env);
+    }
+
+    // What the command reads as its standard input: a pipe holding `text`, then its end.
+    void standardInput(const std::string& text)
+    {
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        ASSERT_EQ(write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        close(ends[1]);
+        if (passwordInput > 0) {
+            close(passwordInput);
+        }
+        passwordInput = ends[0];
     }
 
     // The camera answers the three searches of one discovery, starting with send `first`.
@@ -109,6 +128,7 @@ protected:
     std::ostringstream out;
     std::ostringstream err;
     std::vector<std::string> files_;
+    int passwordInput = -1; // none: reading it fails
 };
 
 std::string countedText(const Bytes& packet, std::size_t at)
@@ -148,21 +168,80 @@ TEST_F(Commands, SetSendsWhatSaveWouldAndSaysItWasAcknowledged)
     EXPECT_EQ(packets[0].bytes[off::newAdminPassword], protocol::kKeepMarker);
 }
 
-TEST_F(Commands, InvalidValuesExitTwoWithTheWindowsMessageAndNothingSent)
+TEST_F(Commands, AddressesAndNumbersAreReadStrictlyAndATypoSendsNothing)
 {
-    // Only the first failing check is reported, as on Save.
-    EXPECT_EQ(run({"set", "02-00-5E-10-00-01", "hour=24", "ipAddress=10.0.0"}),
-              cli::kExitInvalidInput);
-    EXPECT_EQ(err.str(), "Invalid input in IP Address field.\n\nPlease check again.\n");
-    EXPECT_TRUE(endpoint.sends.empty());
+    // Each value alone: refused (no canonical form) before any search, or taken as the value
+    // it is, after which the search finds no camera.
+    const std::pair<std::string, const char*> rows[] = {
+        {"ipAddress=203.0.113.300", nullptr},
+        {"ipAddress=1.2.3.4.5", nullptr},
+        {"subnetMask=1.2.3", nullptr},
+        {"gateway= 1.2.3.4", nullptr},
+        {"dnsServer=1.2.3.4x", nullptr},
+        {"smtpIpAddress=-1.2.3.4", nullptr},
+        {"ipAddress=+1.2.3.4", nullptr},
+        {"ipAddress=1..2.3", nullptr},
+        {"ipAddress=1.2.3.4 ", nullptr},
+        {"ipAddress=010.0.0.1", nullptr}, // 10 to the window, 8 to inet_aton
+        {"ipAddress=1.2.3.0004", nullptr},
+        {"smtpIpAddress=", nullptr},
+        {"hour=7x", nullptr},
+        {"hour=24", nullptr},
+        {"hour=-1", nullptr},
+        {"hour= 7", nullptr},
+        {"hour=", nullptr},
+        {"minute=60", nullptr},
+        {"triggerCount=100", nullptr},
+        {"triggerCount=1e2", nullptr},
+        {"triggerCount=99999999999999999999", nullptr},
+        {"ipAddress=0.0.0.0", "0.0.0.0"},
+        {"subnetMask=255.255.255.255", "255.255.255.255"},
+        {"smtpIpAddress=10.0.100.9", "10.0.100.9"},
+        {"hour=07", "7"},
+        {"hour=23", "23"},
+        {"minute=0", "0"},
+        {"triggerCount=099", "99"},
+    };
+    for (const auto& [argument, canonical] : rows) {
+        const std::string name = argument.substr(0, argument.find('='));
+        const std::string value = argument.substr(argument.find('=') + 1);
+        const cli::CameraField& field = *cli::findField(name);
+        const std::size_t sendsBefore = endpoint.sends.size();
+        err.str("");
+        const int status = run({"set", "02-00-5E-10-00-01", "cameraDescription=Lobby", argument});
+        if (canonical == nullptr) {
+            EXPECT_EQ(status, cli::kExitInvalidInput) << argument;
+            EXPECT_EQ(err.str(), "telviq-cli: " + name + ": \"" + value + "\" is not " +
+                                     (field.kind == cli::FieldKind::address
+                                          ? std::string("an address: ") + cli::addressForm
+                                          : cli::numberForm(field)) +
+                                     "\n");
+            EXPECT_EQ(endpoint.sends.size(), sendsBefore) << argument;
+            continue;
+        }
+        EXPECT_EQ(status, cli::kExitNotFound) << argument << ": " << err.str();
+        cli::FieldChange change;
+        std::string error;
+        EXPECT_TRUE(cli::parseAssignment(argument, change, error)) << error;
+        EXPECT_EQ(change.text, canonical);
+    }
+    EXPECT_TRUE(packetsSent().empty());
 
+    // A settings file is read the same way.
+    const std::string path = settingsFile(R"({"cameraDescription": "Lobby",
+                                              "ipAddress": "203.0.113.300"})");
     err.str("");
+    const std::size_t sendsBefore = endpoint.sends.size();
+    EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
+    const std::string refusal = "ipAddress: \"203.0.113.300\" is not an address: ";
+    EXPECT_EQ(err.str(), "telviq-cli: " + path + ": " + refusal + cli::addressForm + "\n");
+    EXPECT_EQ(endpoint.sends.size(), sendsBefore);
+}
+
+TEST_F(Commands, TheWindowsChecksStillApplyAfterTheStrictReading)
+{
     EXPECT_EQ(run({"set", "02-00-5E-10-00-01", "hour=0", "minute=2"}), cli::kExitInvalidInput);
     EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
-
-    err.str("");
-    EXPECT_EQ(run({"set", "02-00-5E-10-00-01", "smtpIpAddress=10.1"}), cli::kExitInvalidInput);
-    EXPECT_EQ(err.str(), app::invalidInputMessage("SMTP IP Address"));
     EXPECT_TRUE(endpoint.sends.empty());
 }
 
@@ -203,7 +282,8 @@ TEST_F(Commands, VerifyTellsWhetherTheCameraShowsTheNewValues)
     answersFind(camera);
     acknowledges(camera, 4);
     answersFind(renamed, 5);
-    EXPECT_EQ(run({"set", "--verify", macOf(camera), "cameraDescription=Lobby", "hour=1"}),
+    // "01" is the hour 1 the camera shows.
+    EXPECT_EQ(run({"set", "--verify", macOf(camera), "cameraDescription=Lobby", "hour=01"}),
               cli::kExitOk);
     EXPECT_EQ(out.str(), "Settings write ok!\nVerified: the camera shows the new values.\n");
 
@@ -284,9 +364,9 @@ TEST_F(Commands, ApplyWritesEachCameraNamedAndReportsARowForEach)
 
 TEST_F(Commands, ApplyRefusesABadSettingsFileBeforeSearching)
 {
-    std::string path = settingsFile("{\"hour\": 7,\n \"minute\": 70}");
+    std::string path = settingsFile("{\"hour\": 0,\n \"minute\": 1}");
     EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
-    EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: Minute"));
+    EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
 
     err.str("");
     path = settingsFile("{\"hour\": 7,\n \"minute\": 70,}");
@@ -296,6 +376,64 @@ TEST_F(Commands, ApplyRefusesABadSettingsFileBeforeSearching)
                              "quotes was expected\n");
 
     EXPECT_TRUE(endpoint.sends.empty());
+}
+
+TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
+{
+    const camsim::Camera camera = camsim::generatedCamera(2);
+    answersFind(camera);
+    acknowledges(camera, 4);
+    standardInput("s3cret pw\nnew\xC3\xA9\n");
+    EXPECT_EQ(
+        run({"set", macOf(camera), "adminPassword=-", "cameraDescription=-", "newAdminPassword=-"}),
+        cli::kExitOk)
+        << err.str();
+    EXPECT_EQ(err.str(), "") << "no prompt when standard input is no terminal";
+    const auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(countedText(packets[0].bytes, off::adminPassword), "s3cret pw");
+    EXPECT_EQ(countedText(packets[0].bytes, off::newAdminPassword), "new\xE9");
+    EXPECT_EQ(countedText(packets[0].bytes, off::cameraDescription), "-") << "not a password";
+
+    // Input that ends before the second line: nothing is searched for or sent.
+    const std::size_t sendsBefore = endpoint.sends.size();
+    standardInput("only one");
+    err.str("");
+    EXPECT_EQ(run({"set", macOf(camera), "emailPassword=-", "adslPassword=-"}),
+              cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: adslPassword: standard input ended before its line "
+                         "(adslPassword=- reads one)\n");
+    standardInput("");
+    err.str("");
+    EXPECT_EQ(run({"set", macOf(camera), "userPassword=-"}), cli::kExitInvalidInput);
+    EXPECT_NE(err.str().find("userPassword: standard input ended"), std::string::npos);
+    EXPECT_EQ(endpoint.sends.size(), sendsBefore);
+}
+
+TEST_F(Commands, ApplyWarnsWhenOthersCanReadAFileWithPasswords)
+{
+    const camsim::Camera camera = camsim::generatedCamera(2);
+    const std::string withPassword = settingsFile(R"({"emailPassword": "secret"})");
+    const std::string without = settingsFile(R"({"emailPassword": null, "hour": 6})");
+    const std::string warning = "telviq-cli: warning: " + withPassword +
+                                " holds passwords and other users can read it (chmod 600 " +
+                                withPassword + ")\n";
+    const std::pair<std::string, mode_t> files[] = {
+        {withPassword, 0640}, {withPassword, 0604}, {withPassword, 0600}, {without, 0644}};
+    std::size_t send = 1;
+    for (const auto& [path, mode] : files) {
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+        answersFind(camera, send);
+        send += 3;
+        err.str("");
+        out.str("");
+        // The settings are still written (here, shown as they would be).
+        EXPECT_EQ(run({"apply", path, "--mac", macOf(camera), "--dry-run"}), cli::kExitOk)
+            << err.str();
+        EXPECT_NE(out.str().find("not sent"), std::string::npos) << out.str();
+        const bool othersRead = path == withPassword && (mode & 044) != 0;
+        EXPECT_EQ(err.str(), othersRead ? warning : "") << std::oct << mode;
+    }
 }
 
 TEST_F(Commands, UsageMistakesExitTwoWithoutTouchingTheNetwork)

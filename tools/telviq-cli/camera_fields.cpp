@@ -1,5 +1,6 @@
 #include "tools/telviq-cli/camera_fields.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "tools/telviq-cli/text_encoding.h"
@@ -31,9 +32,9 @@ CameraField address(const char* name, const char* page, std::string V::*member)
     return {name, page, FieldKind::address, member, nullptr, {}, 0};
 }
 
-CameraField number(const char* name, const char* page, std::string V::*member)
+CameraField number(const char* name, const char* page, std::string V::*member, int max)
 {
-    return {name, page, FieldKind::number, member, nullptr, {}, 0};
+    return {name, page, FieldKind::number, member, nullptr, {}, 0, max};
 }
 
 CameraField choice(const char* name, const char* page, int V::*member,
@@ -83,9 +84,9 @@ std::vector<CameraField> makeFields()
         text("emailAccount", email, &V::txtEmailAccount, maxLength::emailAccount),
         password("emailPassword", email, &V::txtEmailPassword, maxLength::emailPassword),
         choice("timeEmail", email, &V::optTimeEmail, offOn),
-        number("hour", email, &V::txtHour),
-        number("minute", email, &V::txtMinute),
-        number("triggerCount", email, &V::txtTriggerCount),
+        number("hour", email, &V::txtHour, 23),
+        number("minute", email, &V::txtMinute, 59),
+        number("triggerCount", email, &V::txtTriggerCount, 99),
         choice("emailAuthentication", email, &V::optEmailAuthentication, offOn),
         password("adminPassword", passwords, &V::txtAdminPassword, maxLength::adminPassword),
         password("newAdminPassword", passwords, &V::txtNewAdminPassword,
@@ -146,12 +147,70 @@ bool isWholeNumber(const std::string& token)
     return true;
 }
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Four numbers from 0 to 255 joined by single full stops, with nothing before, between or after
+// them. A leading zero is refused: "010" is 10 to the window but 8 to inet_aton and ping, and a
+// script should not get an address that depends on which reading it meets.
+bool isStrictAddress(const std::string& text)
+{
+    std::size_t pos = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (pos >= text.size() || text[pos] != '.') {
+                return false;
+            }
+            ++pos;
+        }
+        const std::size_t start = pos;
+        int value = 0;
+        while (pos < text.size() && pos - start < 3 && isDigit(text[pos])) {
+            value = value * 10 + (text[pos] - '0');
+            ++pos;
+        }
+        if (pos == start || (pos - start > 1 && text[start] == '0') || value > 255) {
+            return false;
+        }
+    }
+    return pos == text.size();
+}
+
+// Digits only, read as the number they are ("07" is 7), up to `max`.
+std::optional<int> strictNumber(const std::string& text, int max)
+{
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (const char c : text) {
+        if (!isDigit(c)) {
+            return std::nullopt;
+        }
+        value = std::min(value * 10 + (c - '0'), max + 1);
+    }
+    if (value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 } // namespace
 
 const std::vector<CameraField>& cameraFields()
 {
     static const std::vector<CameraField> fields = makeFields();
     return fields;
+}
+
+const char* const addressForm =
+    "four numbers from 0 to 255 joined by full stops, without leading zeros, such as 192.168.0.20";
+
+std::string numberForm(const CameraField& field)
+{
+    return "a whole number from 0 to " + std::to_string(field.maxNumber) + ", in digits only";
 }
 
 const CameraField* findField(const std::string& name)
@@ -179,6 +238,20 @@ bool makeChange(const CameraField& field, const std::string& value, FieldChange&
             return false;
         }
         return true;
+    case FieldKind::address:
+        if (!isStrictAddress(value)) {
+            error = name + ": \"" + value + "\" is not an address: " + addressForm;
+            return false;
+        }
+        out.text = value;
+        return true;
+    case FieldKind::number:
+        if (const std::optional<int> number = strictNumber(value, field.maxNumber)) {
+            out.text = std::to_string(*number);
+            return true;
+        }
+        error = name + ": \"" + value + "\" is not " + numberForm(field);
+        return false;
     default:
         break;
     }
@@ -308,14 +381,13 @@ std::optional<std::string> shownValue(const CameraField& field, const app::Setti
 std::optional<std::string> expectedShownValue(const CameraField& field,
                                               const app::SettingsValues& sent)
 {
-    // Read back the way the packet was packed, so "10.0.0.300" is expected as 10.0.0.44.
-    if (field.kind == FieldKind::address) {
-        protocol::Ipv4Bytes address{};
-        app::readDottedQuad(sent.*field.text, address);
-        return protocol::formatIpv4(address);
-    }
+    // Not read back the way the packet was packed: "10.0.0.300" went out as 10.0.0.44, and a
+    // camera showing that has not taken what was asked for. A value given is an address in its
+    // one written form or a number; anything else stays as it is and matches nothing shown.
     if (field.kind == FieldKind::number) {
-        return std::to_string(app::readInteger(sent.*field.text));
+        if (const std::optional<int> number = strictNumber(sent.*field.text, field.maxNumber)) {
+            return std::to_string(*number);
+        }
     }
     return shownValue(field, sent);
 }

@@ -30,11 +30,16 @@ struct CameraField {
     int app::SettingsValues::*choice = nullptr;       // choice only
     std::vector<std::string> items;                   // choice only
     std::size_t maxLength = 0;                        // text and password
+    int maxNumber = 0;                                // number only; the least is 0
 };
 
 // In the order of the pages, as the window shows them.
 const std::vector<CameraField>& cameraFields();
 const CameraField* findField(const std::string& name);
+
+// What an address and a number field take, for messages and the help.
+extern const char* const addressForm;
+std::string numberForm(const CameraField& field);
 
 // A checked value for one field: a text already in the camera's bytes, or a choice's index.
 struct FieldChange {
@@ -44,8 +49,11 @@ struct FieldChange {
 };
 
 // The value as typed (UTF-8). Texts must fit the camera's character set and passwords their
-// field; choices are an item's text (any case, the colon optional) or its number. Nothing else is
-// judged here: addresses and numbers go to the same checks as the window's edits.
+// field; choices are an item's text (any case, the colon optional) or its number. Addresses and
+// numbers are read more strictly than the window's edits, which take "10.0.0.300" as 10.0.0.44
+// and "7x" as 7: an address is four numbers from 0 to 255 without leading zeros, joined by full
+// stops; a number is digits only, within its field's range. Either is kept in its canonical
+// form ("07" as "7"). The window's own checks of the values together come after.
 bool makeChange(const CameraField& field, const std::string& value, FieldChange& out,
                 std::string& error);
 
@@ -70,7 +78,8 @@ app::SettingsValues valuesOf(const protocol::CameraRecord& record);
 // The value as the pages show it (UTF-8); nothing for a radio group with no choice.
 std::optional<std::string> shownValue(const CameraField& field, const app::SettingsValues& values);
 
-// What the camera should show for this field after taking a packet built from `sent`.
+// What the camera should show for this field after taking a packet built from `sent`: the value
+// given, with numbers compared as numbers.
 std::optional<std::string> expectedShownValue(const CameraField& field,
                                               const app::SettingsValues& sent);
 

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <string_view>
+#include <sys/stat.h>
 
 #include "app/settings_values.h"
 #include "net/exceptions.h"
@@ -14,6 +18,7 @@
 #include "tools/telviq-cli/camera_fields.h"
 #include "tools/telviq-cli/json.h"
 #include "tools/telviq-cli/packet_listing.h"
+#include "tools/telviq-cli/password_input.h"
 #include "tools/telviq-cli/text_encoding.h"
 
 namespace cli {
@@ -71,7 +76,16 @@ passwords only when given. Waits up to ten seconds for the camera's acknowledgem
               new values
 
 Values are written as the window shows them: dotted addresses, a choice by its text or number
-(networkType="Fixed IP" or networkType=0, antiFlicker="50 Hz" or antiFlicker=1).
+(networkType="Fixed IP" or networkType=0, antiFlicker="50 Hz" or antiFlicker=1). Addresses and
+numbers are read strictly, so that a typing mistake stops the command instead of writing another
+value: an address is four numbers from 0 to 255 joined by full stops, without leading zeros or
+anything else (192.168.0.20); hour, minute and triggerCount are digits only, within their range.
+
+Passwords given as arguments can be read by every user of the machine until telviq-cli masks
+them, and stay in the shell's history. FIELD=- for a password field reads it from standard input
+instead: one line for each such field, in the order given, the newline not included. When
+standard input is a terminal, each is asked for on standard error ("adminPassword: ") and not
+echoed. Input that ends before the line is invalid input (exit status 2), and nothing is sent.
 )";
 
 const char kApplyHelp[] =
@@ -86,6 +100,12 @@ are skipped, and so is every field whose value is null.
   --all         every camera that answers the search
   --dry-run     print each camera's packet instead of sending it (passwords masked)
   --verify      search again after the writes and check that each camera shows the values
+
+Values are read as 'set' reads them (see 'telviq-cli set --help'): a bad address or number
+in FILE stops the command before anything is sent.
+
+A FILE that holds passwords should be readable by you alone (chmod 600 FILE): when its group or
+other users may read it, a warning goes to standard error, and the settings are written anyway.
 
 The exit status is the highest of the rows': 1 for a write not acknowledged, 2 for a camera
 whose settings fail a check, 3 for a camera that did not answer.
@@ -297,6 +317,73 @@ std::string csvCell(const std::string& text)
     return cell + "\"";
 }
 
+// One FIELD=VALUE argument of set. FIELD=- for a password takes the next line of the password
+// input instead, which is wiped here once checked.
+bool changeFromArgument(const std::string& argument, Environment& env, FieldChange& out,
+                        std::string& error)
+{
+    const std::size_t equals = argument.find('=');
+    const CameraField* field =
+        equals == std::string::npos ? nullptr : findField(argument.substr(0, equals));
+    if (field == nullptr || field->kind != FieldKind::password ||
+        argument.compare(equals + 1, std::string::npos, "-") != 0) {
+        return parseAssignment(argument, out, error);
+    }
+    const std::string name = field->name;
+    std::string line;
+    bool made = false;
+    switch (readPasswordLine(env.passwordInput, name, env.err, line)) {
+    case LineRead::line:
+        made = makeChange(*field, line, out, error);
+        break;
+    case LineRead::endOfInput:
+        error = name + ": standard input ended before its line (" + name + "=- reads one)";
+        break;
+    case LineRead::tooLong:
+        error = name + ": at most " + std::to_string(field->maxLength) + " characters";
+        break;
+    case LineRead::failed:
+        error = name + ": cannot read standard input: " + std::strerror(errno);
+        break;
+    }
+    protocol::wipe(line);
+    return made;
+}
+
+// A path as the shell takes it back, for a command to copy.
+std::string shellWord(const std::string& text)
+{
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return std::isalnum(c) ||
+               std::string_view("%+,-./:=@_").find(static_cast<char>(c)) != std::string_view::npos;
+    });
+    if (plain) {
+        return text;
+    }
+    std::string word = "'";
+    for (const char c : text) {
+        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return word + "'";
+}
+
+// A settings file with a password in it that others than its owner may read.
+void warnIfOthersCanRead(Environment& env, const std::string& path, const Json& settings)
+{
+    const bool passwords =
+        std::any_of(settings.members.begin(), settings.members.end(), [](const auto& member) {
+            const CameraField* field = findField(member.first);
+            return field != nullptr && field->kind == FieldKind::password &&
+                   member.second.type != Json::Type::null;
+        });
+    struct stat info {};
+    if (passwords && stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+        env.err << "telviq-cli: warning: " << path
+                << " holds passwords and other users can read it (chmod 600 " << shellWord(path)
+                << ")\n";
+    }
+}
+
 void printPacket(Environment& env, const protocol::ParameterPacket& packet, const char* indent)
 {
     for (const auto& [name, value] : describePacket(packet)) {
@@ -476,13 +563,13 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
                 break;
             case FieldKind::password:
                 values = "password, at most " + std::to_string(field.maxLength) +
-                         " characters; sent only when given";
+                         " characters, or - to read it from standard input";
                 break;
             case FieldKind::address:
-                values = "dotted address";
+                values = "dotted address, such as 192.168.0.20";
                 break;
             case FieldKind::number:
-                values = "whole number";
+                values = "whole number from 0 to " + std::to_string(field.maxNumber);
                 break;
             }
             env.out << "  " << padded(field.name, 21) << values << "\n";
@@ -503,18 +590,26 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
         return usageError(env, "nothing to set: give at least one FIELD=VALUE", "set");
     }
     std::vector<FieldChange> changes;
+    // Room for all from the start: moving the changes would leave copies of passwords behind.
+    changes.reserve(a.positional.size());
     const WipedWhenDone wiped{changes};
     for (std::size_t i = 1; i < a.positional.size(); ++i) {
         FieldChange change;
-        if (!parseAssignment(a.positional[i], change, error)) {
+        const bool made = changeFromArgument(a.positional[i], env, change, error);
+        if (made) {
+            changes.push_back(change);
+        }
+        if (change.field != nullptr && change.field->kind == FieldKind::password) {
+            protocol::wipe(change.text);
+        }
+        if (!made) {
             return inputError(env, error);
         }
-        for (const FieldChange& earlier : changes) {
-            if (earlier.field == change.field) {
-                return inputError(env, std::string(change.field->name) + " is given twice");
+        for (std::size_t k = 0; k + 1 < changes.size(); ++k) {
+            if (changes[k].field == changes.back().field) {
+                return inputError(env, std::string(changes.back().field->name) + " is given twice");
             }
         }
-        changes.push_back(change);
     }
     if (const auto label = refusedChanges(changes)) {
         env.err << app::invalidInputMessage(*label);
@@ -594,7 +689,11 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
     Json settings;
     std::vector<FieldChange> changes;
     const WipedWhenDone wiped{changes};
-    if (!parseJson(text.str(), settings, error) || !changesFromJson(settings, changes, error)) {
+    if (!parseJson(text.str(), settings, error)) {
+        return inputError(env, path + ": " + error);
+    }
+    warnIfOthersCanRead(env, path, settings);
+    if (!changesFromJson(settings, changes, error)) {
         return inputError(env, path + ": " + error);
     }
     if (changes.empty()) {

@@ -31,6 +31,8 @@ struct Environment {
     protocol::TickSource ticks = protocol::systemTicks;
     std::uint32_t searchListenSeconds = 1;
     std::int32_t ackWaitSeconds = 10;
+    // Where `set`'s FIELD=- arguments read their passwords, a line each: standard input.
+    int passwordInput = 0;
 };
 
 // args without the program name. Returns the exit status.
