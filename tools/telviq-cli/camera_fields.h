@@ -43,9 +43,10 @@ struct FieldChange {
     int index = -1;
 };
 
-// The value as typed (UTF-8). Texts must fit the camera's character set and passwords their
-// field; choices are an item's text (any case, the colon optional) or its number. Nothing else is
-// judged here: addresses and numbers go to the same checks as the window's edits.
+// The value as typed (UTF-8). Texts must fit the cameras' code page and passwords their field;
+// choices are an item's text (any case, the colon optional) or its number. Nothing else is
+// judged here: addresses, numbers and the length of texts go to the same checks as the window's
+// edits, where a text longer than its field passes only as the camera's own.
 bool makeChange(const CameraField& field, const std::string& value, FieldChange& out,
                 std::string& error);
 
@@ -55,11 +56,6 @@ bool parseAssignment(const std::string& argument, FieldChange& out, std::string&
 // A settings file: an object of fields, as `show --json` prints it or any part of it. The
 // fields a camera only reports are skipped, and so are members that are null.
 bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::string& error);
-
-// A text longer than its field can only be the camera's own, which then stays as it is: what
-// is wrong with the first text that is not, for the camera the pages show as `shown`.
-std::optional<std::string> tooLongFor(const std::vector<FieldChange>& changes,
-                                      const app::SettingsValues& shown);
 
 void applyChange(app::SettingsValues& values, const FieldChange& change);
 
