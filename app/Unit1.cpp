@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 
 #include "app/busy_state.h"
+#include "app/camera_text.h"
 #include "app/message_boxes.h"
 #include "app/responsive_endpoint.h"
 #include "app/settings_values.h"
@@ -44,24 +45,15 @@ const char* const kWriteOk = "Settings write ok!\n";
 const char* const kWriteFail = "Settings write fail!\n";
 const char* const kWriteCaption = "TELVIQ";
 
-// Camera texts are single-byte characters.
-QString fromCamera(const std::string& text)
+// An edit's text as camera bytes, written straight into its place in the values, so that a
+// password's bytes leave no copy behind but the edit's. The edits refuse every character the
+// cameras cannot store as it is typed, so none can be there; should one be all the same, Save
+// stops with an error rather than send something else.
+void readEdit(const QLineEdit* edit, std::string& out)
 {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string toCamera(const QLineEdit* edit)
-{
-    return edit->text().toLatin1().toStdString();
-}
-
-// An edit cuts a camera text longer than its maximum length. Left untouched, it still stands for
-// the camera's whole text, so that Save keeps that text instead of sending it back cut short.
-std::string toCamera(const QLineEdit* edit, const std::string& cameraText)
-{
-    if (!edit->isModified() && cameraText.size() > static_cast<std::size_t>(edit->maxLength()))
-        return cameraText;
-    return toCamera(edit);
+    if (!app::toCamera(edit->text(), out))
+        throw std::logic_error("The " + edit->objectName().toStdString() +
+                               " box holds a character cameras cannot store");
 }
 
 // A text too long for its edit shows its beginning, not its end where setText leaves the cursor.
@@ -75,15 +67,6 @@ int itemIndexOf(QObject* sender)
 {
     const auto* group = qobject_cast<const theme::RadioGroup*>(sender);
     return group ? group->itemIndex() : -1;
-}
-
-// A password's bytes are copied straight into their place in the values, and the conversion's
-// own copy is wiped, so that no copy outlives the Save but the edit's.
-void readPassword(const QLineEdit* edit, std::string& out)
-{
-    QByteArray bytes = edit->text().toLatin1();
-    out.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    protocol::wipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
 }
 
 // Passwords typed by the user do not outlive the Save that sent them.
@@ -247,7 +230,11 @@ void TForm1::FormCreate(QObject*)
         {ui->txtAdminPassword, 10},      {ui->txtNewAdminPassword, 10}, {ui->txtUserPassword, 10},
         {ui->txtNewUserPassword, 10}};
     for (const auto& [edit, maxLength] : limits)
-        edit->setMaxLength(maxLength);
+        app::limitTyping(edit, maxLength);
+    // The camera's edits take only characters a camera can store.
+    auto* cameraText = new app::CameraTextValidator(this);
+    for (QLineEdit* edit : ui->IpCameraInfoPage->findChildren<QLineEdit*>())
+        edit->setValidator(cameraText);
 
     enterNoCameraShown();
     ui->IpCameraInfoPage->setCurrentWidget(ui->pageMain);
@@ -304,8 +291,8 @@ void TForm1::cmdFindClick(QObject*)
     protocol::discoverCameras(endpoint, cameraTable, searchListenSeconds, ticks_);
 
     for (const protocol::CameraRow& row : protocol::cameraRows(cameraTable)) {
-        auto* item =
-            new QTreeWidgetItem(list, {fromCamera(row.number), fromCamera(row.description)});
+        auto* item = new QTreeWidgetItem(
+            list, {app::fromCamera(row.number), app::fromCamera(row.description)});
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     }
 }
@@ -324,13 +311,13 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
         cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex)));
     // A group caption would take "&" for an access key; the description shows as it is.
     f.groupIpCameraInfo->setTitle(
-        fromCamera(v.txtCameraDescription2).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        app::fromCamera(v.txtCameraDescription2).replace(QLatin1Char('&'), QStringLiteral("&&")));
     f.IpCameraInfoPage->show();
 
-    f.txtMacAddress2->setText(fromCamera(v.txtMacAddress2));
-    f.txtUsedIPAddress->setText(fromCamera(v.txtUsedIPAddress));
-    f.txtFirmwareVersion2->setText(fromCamera(v.txtFirmwareVersion2));
-    f.txtCameraDescription2->setText(fromCamera(v.txtCameraDescription2));
+    app::showText(f.txtMacAddress2, app::fromCamera(v.txtMacAddress2));
+    app::showText(f.txtUsedIPAddress, app::fromCamera(v.txtUsedIPAddress));
+    app::showText(f.txtFirmwareVersion2, app::fromCamera(v.txtFirmwareVersion2));
+    app::showText(f.txtCameraDescription2, app::fromCamera(v.txtCameraDescription2));
     f.optMotionImage->setItemIndex(v.optMotionImage);
     f.optAntiFlicker->setItemIndex(v.optAntiFlicker);
     f.optImageResolution->setItemIndex(v.optImageResolution);
@@ -338,20 +325,20 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
     f.optImageBrightness->setItemIndex(v.optImageBrightness);
     f.optUpsideDown->setItemIndex(v.optUpsideDown);
     f.optNetworkType->setItemIndex(v.optNetworkType);
-    f.txtIpAddress2->setText(fromCamera(v.txtIpAddress2));
-    f.txtSubnetMask2->setText(fromCamera(v.txtSubnetMask2));
-    f.txtGateway2->setText(fromCamera(v.txtGateway2));
-    f.txtDnsServer2->setText(fromCamera(v.txtDnsServer2));
-    f.txtAdslUserName->setText(fromCamera(v.txtAdslUserName));
+    app::showText(f.txtIpAddress2, app::fromCamera(v.txtIpAddress2));
+    app::showText(f.txtSubnetMask2, app::fromCamera(v.txtSubnetMask2));
+    app::showText(f.txtGateway2, app::fromCamera(v.txtGateway2));
+    app::showText(f.txtDnsServer2, app::fromCamera(v.txtDnsServer2));
+    app::showText(f.txtAdslUserName, app::fromCamera(v.txtAdslUserName));
     f.txtAdslPassword->clear();
-    f.txtDdnsUserName->setText(fromCamera(v.txtDdnsUserName));
-    f.txtDdnsDomainName->setText(fromCamera(v.txtDdnsDomainName));
+    app::showText(f.txtDdnsUserName, app::fromCamera(v.txtDdnsUserName));
+    app::showText(f.txtDdnsDomainName, app::fromCamera(v.txtDdnsDomainName));
     f.txtDdnsPassword->clear();
-    f.txtSmtpDomain->setText(fromCamera(v.txtSmtpDomain));
-    f.txtEmailSender->setText(fromCamera(v.txtEmailSender));
-    f.txtEmailReceiver->setText(fromCamera(v.txtEmailReceiver));
-    f.txtEmailCopy->setText(fromCamera(v.txtEmailCopy));
-    f.txtEmailAccount->setText(fromCamera(v.txtEmailAccount));
+    app::showText(f.txtSmtpDomain, app::fromCamera(v.txtSmtpDomain));
+    app::showText(f.txtEmailSender, app::fromCamera(v.txtEmailSender));
+    app::showText(f.txtEmailReceiver, app::fromCamera(v.txtEmailReceiver));
+    app::showText(f.txtEmailCopy, app::fromCamera(v.txtEmailCopy));
+    app::showText(f.txtEmailAccount, app::fromCamera(v.txtEmailAccount));
     f.txtEmailPassword->clear();
     f.optTimeEmail->setItemIndex(v.optTimeEmail);
     f.optEmailAuthentication->setItemIndex(v.optEmailAuthentication);
@@ -360,10 +347,10 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
     f.txtUserPassword->clear();
     f.txtNewUserPassword->clear();
     f.optUserPassword->setItemIndex(v.optUserPassword);
-    f.txtSmtpIpAddress->setText(fromCamera(v.txtSmtpIpAddress));
-    f.txtHour->setText(fromCamera(v.txtHour));
-    f.txtMinute->setText(fromCamera(v.txtMinute));
-    f.txtTriggerCount->setText(fromCamera(v.txtTriggerCount));
+    app::showText(f.txtSmtpIpAddress, app::fromCamera(v.txtSmtpIpAddress));
+    app::showText(f.txtHour, app::fromCamera(v.txtHour));
+    app::showText(f.txtMinute, app::fromCamera(v.txtMinute));
+    app::showText(f.txtTriggerCount, app::fromCamera(v.txtTriggerCount));
     optTimeEmailClick(f.optTimeEmail);
     f.optSmtpServerType->setItemIndex(v.optSmtpServerType);
     optSmtpServerTypeClick(f.optSmtpServerType);
@@ -380,12 +367,11 @@ void TForm1::cmdSaveClick(QObject*)
     const auto cleanUp = qScopeGuard([&] { wipeSecrets(v, packet); });
     const protocol::CameraRecord& selected =
         cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex));
-    const app::SettingsValues shown = app::decodeCameraRecord(selected);
 
-    v.txtMacAddress2 = toCamera(f.txtMacAddress2);
-    v.txtUsedIPAddress = toCamera(f.txtUsedIPAddress);
-    v.txtFirmwareVersion2 = toCamera(f.txtFirmwareVersion2);
-    v.txtCameraDescription2 = toCamera(f.txtCameraDescription2, shown.txtCameraDescription2);
+    readEdit(f.txtMacAddress2, v.txtMacAddress2);
+    readEdit(f.txtUsedIPAddress, v.txtUsedIPAddress);
+    readEdit(f.txtFirmwareVersion2, v.txtFirmwareVersion2);
+    readEdit(f.txtCameraDescription2, v.txtCameraDescription2);
     v.optMotionImage = f.optMotionImage->itemIndex();
     v.optAntiFlicker = f.optAntiFlicker->itemIndex();
     v.optImageResolution = f.optImageResolution->itemIndex();
@@ -393,38 +379,38 @@ void TForm1::cmdSaveClick(QObject*)
     v.optImageBrightness = f.optImageBrightness->itemIndex();
     v.optUpsideDown = f.optUpsideDown->itemIndex();
     v.optNetworkType = f.optNetworkType->itemIndex();
-    v.txtIpAddress2 = toCamera(f.txtIpAddress2);
-    v.txtSubnetMask2 = toCamera(f.txtSubnetMask2);
-    v.txtGateway2 = toCamera(f.txtGateway2);
-    v.txtDnsServer2 = toCamera(f.txtDnsServer2);
-    v.txtAdslUserName = toCamera(f.txtAdslUserName, shown.txtAdslUserName);
-    readPassword(f.txtAdslPassword, v.txtAdslPassword);
-    v.txtDdnsUserName = toCamera(f.txtDdnsUserName, shown.txtDdnsUserName);
-    v.txtDdnsDomainName = toCamera(f.txtDdnsDomainName, shown.txtDdnsDomainName);
-    readPassword(f.txtDdnsPassword, v.txtDdnsPassword);
+    readEdit(f.txtIpAddress2, v.txtIpAddress2);
+    readEdit(f.txtSubnetMask2, v.txtSubnetMask2);
+    readEdit(f.txtGateway2, v.txtGateway2);
+    readEdit(f.txtDnsServer2, v.txtDnsServer2);
+    readEdit(f.txtAdslUserName, v.txtAdslUserName);
+    readEdit(f.txtAdslPassword, v.txtAdslPassword);
+    readEdit(f.txtDdnsUserName, v.txtDdnsUserName);
+    readEdit(f.txtDdnsDomainName, v.txtDdnsDomainName);
+    readEdit(f.txtDdnsPassword, v.txtDdnsPassword);
     v.optSmtpServerType = f.optSmtpServerType->itemIndex();
-    v.txtSmtpDomain = toCamera(f.txtSmtpDomain, shown.txtSmtpDomain);
-    v.txtSmtpIpAddress = toCamera(f.txtSmtpIpAddress);
-    v.txtEmailSender = toCamera(f.txtEmailSender, shown.txtEmailSender);
-    v.txtEmailReceiver = toCamera(f.txtEmailReceiver, shown.txtEmailReceiver);
-    v.txtEmailCopy = toCamera(f.txtEmailCopy, shown.txtEmailCopy);
-    v.txtEmailAccount = toCamera(f.txtEmailAccount, shown.txtEmailAccount);
-    readPassword(f.txtEmailPassword, v.txtEmailPassword);
+    readEdit(f.txtSmtpDomain, v.txtSmtpDomain);
+    readEdit(f.txtSmtpIpAddress, v.txtSmtpIpAddress);
+    readEdit(f.txtEmailSender, v.txtEmailSender);
+    readEdit(f.txtEmailReceiver, v.txtEmailReceiver);
+    readEdit(f.txtEmailCopy, v.txtEmailCopy);
+    readEdit(f.txtEmailAccount, v.txtEmailAccount);
+    readEdit(f.txtEmailPassword, v.txtEmailPassword);
     v.optTimeEmail = f.optTimeEmail->itemIndex();
-    v.txtHour = toCamera(f.txtHour);
-    v.txtMinute = toCamera(f.txtMinute);
-    v.txtTriggerCount = toCamera(f.txtTriggerCount);
+    readEdit(f.txtHour, v.txtHour);
+    readEdit(f.txtMinute, v.txtMinute);
+    readEdit(f.txtTriggerCount, v.txtTriggerCount);
     v.optEmailAuthentication = f.optEmailAuthentication->itemIndex();
-    readPassword(f.txtAdminPassword, v.txtAdminPassword);
-    readPassword(f.txtNewAdminPassword, v.txtNewAdminPassword);
-    readPassword(f.txtUserPassword, v.txtUserPassword);
-    readPassword(f.txtNewUserPassword, v.txtNewUserPassword);
+    readEdit(f.txtAdminPassword, v.txtAdminPassword);
+    readEdit(f.txtNewAdminPassword, v.txtNewAdminPassword);
+    readEdit(f.txtUserPassword, v.txtUserPassword);
+    readEdit(f.txtNewUserPassword, v.txtNewUserPassword);
     v.optUserPassword = f.optUserPassword->itemIndex();
 
     if (const std::optional<std::string> label = app::collectSettings(v, selected, packet)) {
         busy.end();
-        app::showMessageBox(this, fromCamera(app::invalidInputMessage(*label)), QString(),
-                            QMessageBox::Critical, QMessageBox::Ok);
+        app::showMessageBox(this, QString::fromStdString(app::invalidInputMessage(*label)),
+                            QString(), QMessageBox::Critical, QMessageBox::Ok);
         return;
     }
 

@@ -96,18 +96,35 @@ std::optional<std::string> packSettings(const SettingsValues& values,
         return failed;
     }
 
-    auto text = [&](std::size_t fieldOffset, std::size_t maxChars, const std::string& value) {
-        protocol::encodeText(packet, fieldOffset, maxChars, value, selected);
+    // A text longer than its field goes out only as the camera's own, which is then kept; any
+    // other would be cut, so it is refused instead.
+    struct Text {
+        const char* label;
+        std::size_t fieldOffset;
+        std::size_t maxChars;
+        const std::string& value;
     };
-    text(offset::adslUserName, maxLength::adslUserName, values.txtAdslUserName);
-    text(offset::smtpDomain, maxLength::smtpDomain, values.txtSmtpDomain);
-    text(offset::emailSender, maxLength::emailSender, values.txtEmailSender);
-    text(offset::emailReceiver, maxLength::emailReceiver, values.txtEmailReceiver);
-    text(offset::emailCopy, maxLength::emailCopy, values.txtEmailCopy);
-    text(offset::emailAccount, maxLength::emailAccount, values.txtEmailAccount);
-    text(offset::cameraDescription, maxLength::cameraDescription, values.txtCameraDescription2);
-    text(offset::ddnsUserName, maxLength::ddnsUserName, values.txtDdnsUserName);
-    text(offset::ddnsDomainName, maxLength::ddnsDomainName, values.txtDdnsDomainName);
+    const Text texts[] = {
+        {"PPPoE User Name", offset::adslUserName, maxLength::adslUserName, values.txtAdslUserName},
+        {"SMTP Domain Name", offset::smtpDomain, maxLength::smtpDomain, values.txtSmtpDomain},
+        {"E-mail Sender", offset::emailSender, maxLength::emailSender, values.txtEmailSender},
+        {"E-mail Receiver", offset::emailReceiver, maxLength::emailReceiver,
+         values.txtEmailReceiver},
+        {"E-mail Copy", offset::emailCopy, maxLength::emailCopy, values.txtEmailCopy},
+        {"E-mail Account", offset::emailAccount, maxLength::emailAccount, values.txtEmailAccount},
+        {"Camera Description", offset::cameraDescription, maxLength::cameraDescription,
+         values.txtCameraDescription2},
+        {"DDNS User Name", offset::ddnsUserName, maxLength::ddnsUserName, values.txtDdnsUserName},
+        {"DDNS Domain Name", offset::ddnsDomainName, maxLength::ddnsDomainName,
+         values.txtDdnsDomainName},
+    };
+    for (const Text& text : texts) {
+        if (text.value.size() > text.maxChars &&
+            !protocol::isCameraText(selected, text.fieldOffset, text.maxChars, text.value)) {
+            return text.label;
+        }
+        protocol::encodeText(packet, text.fieldOffset, text.maxChars, text.value, selected);
+    }
 
     auto password = [&](std::size_t fieldOffset, std::size_t maxChars, const std::string& value) {
         protocol::encodePassword(packet, fieldOffset, maxChars, value);

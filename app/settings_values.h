@@ -69,7 +69,9 @@ int readDottedQuad(const std::string& text, protocol::Ipv4Bytes& out);
 int readInteger(const std::string& text);
 
 // Checks the values in order and packs them into a parameter packet for the selected camera.
-// Returns the label of the first failing check (the packet is then of no use), or nothing.
+// Returns the label of the first failing check (the packet is then of no use), or nothing. A text
+// longer than its field's maximum passes only as the selected camera's own text, which is then
+// kept; any other fails with the field's label rather than going out cut short.
 std::optional<std::string> collectSettings(const SettingsValues& values,
                                            const protocol::CameraRecord& selected,
                                            protocol::ParameterPacket& packet);

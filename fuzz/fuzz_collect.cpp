@@ -24,29 +24,43 @@ struct TextField {
     std::size_t max;
     std::size_t width; // the text area after the length byte
     bool password;
+    const char* label; // texts only: refused when longer than max and not the camera's
 };
 
+// Texts in the order Save writes them, then the passwords.
 const TextField kTextFields[] = {
-    {&SettingsValues::txtAdslUserName, offset::adslUserName, maxLength::adslUserName, 31, false},
-    {&SettingsValues::txtSmtpDomain, offset::smtpDomain, maxLength::smtpDomain, 31, false},
-    {&SettingsValues::txtEmailSender, offset::emailSender, maxLength::emailSender, 47, false},
-    {&SettingsValues::txtEmailReceiver, offset::emailReceiver, maxLength::emailReceiver, 47, false},
-    {&SettingsValues::txtEmailCopy, offset::emailCopy, maxLength::emailCopy, 47, false},
-    {&SettingsValues::txtEmailAccount, offset::emailAccount, maxLength::emailAccount, 47, false},
+    {&SettingsValues::txtAdslUserName, offset::adslUserName, maxLength::adslUserName, 31, false,
+     "PPPoE User Name"},
+    {&SettingsValues::txtSmtpDomain, offset::smtpDomain, maxLength::smtpDomain, 31, false,
+     "SMTP Domain Name"},
+    {&SettingsValues::txtEmailSender, offset::emailSender, maxLength::emailSender, 47, false,
+     "E-mail Sender"},
+    {&SettingsValues::txtEmailReceiver, offset::emailReceiver, maxLength::emailReceiver, 47, false,
+     "E-mail Receiver"},
+    {&SettingsValues::txtEmailCopy, offset::emailCopy, maxLength::emailCopy, 47, false,
+     "E-mail Copy"},
+    {&SettingsValues::txtEmailAccount, offset::emailAccount, maxLength::emailAccount, 47, false,
+     "E-mail Account"},
     {&SettingsValues::txtCameraDescription2, offset::cameraDescription,
-     maxLength::cameraDescription, 47, false},
-    {&SettingsValues::txtDdnsUserName, offset::ddnsUserName, maxLength::ddnsUserName, 31, false},
+     maxLength::cameraDescription, 47, false, "Camera Description"},
+    {&SettingsValues::txtDdnsUserName, offset::ddnsUserName, maxLength::ddnsUserName, 31, false,
+     "DDNS User Name"},
     {&SettingsValues::txtDdnsDomainName, offset::ddnsDomainName, maxLength::ddnsDomainName, 95,
-     false},
-    {&SettingsValues::txtAdslPassword, offset::adslPassword, maxLength::adslPassword, 31, true},
-    {&SettingsValues::txtDdnsPassword, offset::ddnsPassword, maxLength::ddnsPassword, 31, true},
-    {&SettingsValues::txtEmailPassword, offset::emailPassword, maxLength::emailPassword, 31, true},
-    {&SettingsValues::txtAdminPassword, offset::adminPassword, maxLength::adminPassword, 15, true},
+     false, "DDNS Domain Name"},
+    {&SettingsValues::txtAdslPassword, offset::adslPassword, maxLength::adslPassword, 31, true,
+     nullptr},
+    {&SettingsValues::txtDdnsPassword, offset::ddnsPassword, maxLength::ddnsPassword, 31, true,
+     nullptr},
+    {&SettingsValues::txtEmailPassword, offset::emailPassword, maxLength::emailPassword, 31, true,
+     nullptr},
+    {&SettingsValues::txtAdminPassword, offset::adminPassword, maxLength::adminPassword, 15, true,
+     nullptr},
     {&SettingsValues::txtNewAdminPassword, offset::newAdminPassword, maxLength::newAdminPassword,
-     15, true},
-    {&SettingsValues::txtUserPassword, offset::userPassword, maxLength::userPassword, 15, true},
+     15, true, nullptr},
+    {&SettingsValues::txtUserPassword, offset::userPassword, maxLength::userPassword, 15, true,
+     nullptr},
     {&SettingsValues::txtNewUserPassword, offset::newUserPassword, maxLength::newUserPassword, 15,
-     true},
+     true, nullptr},
 };
 
 std::string SettingsValues::*const kOtherTexts[] = {
@@ -75,8 +89,22 @@ std::string nextField(const std::vector<std::uint8_t>& bytes, std::size_t& pos)
     return field;
 }
 
-// The label of the first check the pages fail, worked out from the two readings alone.
-std::optional<std::string> firstFailure(const SettingsValues& v)
+std::string zeroTerminated(const std::uint8_t* from, std::size_t limit)
+{
+    return std::string(from, std::find(from, from + limit, std::uint8_t{0}));
+}
+
+// Whether a text is the camera's own: its area's text up to a zero, or, longer than the field's
+// maximum, also its counted text as the pages show it.
+bool camerasOwn(const TextField& f, const std::string& typed, const CameraRecord& camera)
+{
+    return typed == zeroTerminated(camera.bytes.data() + f.at + 1, f.width) ||
+           (typed.size() > f.max && typed == countedTextValue(camera, f.at));
+}
+
+// The label of the first check the pages fail, worked out from the two readings and the
+// camera's texts alone.
+std::optional<std::string> firstFailure(const SettingsValues& v, const CameraRecord& camera)
 {
     Ipv4Bytes ignored{};
     if (app::readDottedQuad(v.txtIpAddress2, ignored) != 4)
@@ -87,6 +115,11 @@ std::optional<std::string> firstFailure(const SettingsValues& v)
         return "Gateway";
     if (app::readDottedQuad(v.txtDnsServer2, ignored) != 4)
         return "DNS Server";
+    for (const auto& f : kTextFields) {
+        const std::string& typed = v.*f.member;
+        if (!f.password && typed.size() > f.max && !camerasOwn(f, typed, camera))
+            return f.label;
+    }
     const int smtp = app::readDottedQuad(v.txtSmtpIpAddress, ignored);
     if (smtp != 0 && smtp != 4)
         return "SMTP IP Address";
@@ -102,11 +135,6 @@ std::optional<std::string> firstFailure(const SettingsValues& v)
     if (trigger < 0 || trigger > 99)
         return "E-mail Trigger Count";
     return std::nullopt;
-}
-
-std::string zeroTerminated(const std::uint8_t* from, std::size_t limit)
-{
-    return std::string(from, std::find(from, from + limit, std::uint8_t{0}));
 }
 
 void checkText(const TextField& f, const std::string& typed, const ParameterPacket& packet,
@@ -126,11 +154,12 @@ void checkText(const TextField& f, const std::string& typed, const ParameterPack
             // Kept when what goes out equals the camera's text, or when the box still holds the
             // camera's whole text, even one longer than the box's maximum.
             const std::string current = zeroTerminated(camera.bytes.data() + f.at + 1, f.width);
-            check(cut.substr(0, cut.find('\0')) == current || typed == current,
+            check(cut.substr(0, cut.find('\0')) == current || camerasOwn(f, typed, camera),
                   "a changed text sent as kept", at);
         }
         return;
     }
+    check(f.password || typed.size() <= f.max, "a text longer than its field sent cut", at);
     check(length == cut.size() && std::memcmp(area, cut.data(), cut.size()) == 0,
           "text sent is not the text typed", at);
     check(std::all_of(area + length, area + f.width, [](std::uint8_t b) { return b == 0; }),
@@ -173,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static ParameterPacket packet;
     packet.bytes.fill(0xCC);
     const auto refused = app::collectSettings(values, camera, packet);
-    const auto expected = firstFailure(values);
+    const auto expected = firstFailure(values, camera);
     check(refused == expected, "refused with the wrong label, or not when it should be");
     const auto& p = packet.bytes;
     if (refused) {

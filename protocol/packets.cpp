@@ -270,6 +270,20 @@ void beginParameterPacket(ParameterPacket& packet, const CameraRecord& selected)
     std::copy(mac.begin(), mac.end(), packet.bytes.begin() + offset::parameterMac);
 }
 
+bool isCameraText(const CameraRecord& selected, std::size_t fieldOffset, std::size_t maxChars,
+                  const std::string& text)
+{
+    if (fieldOffset >= kRecordSize)
+        return text.empty();
+    if (text ==
+        zeroTerminated(selected.bytes.data() + fieldOffset + 1, textRoom(fieldOffset, kRecordSize)))
+        return true;
+    // A camera may hold a text longer than the most the utility writes (a 95-byte DDNS domain
+    // against 81), and its length byte may end it before its area does or let it run on. Shown
+    // as the pages show it and left as it was, that text must not go back cut short either.
+    return text.size() > maxChars && text == countedTextValue(selected, fieldOffset);
+}
+
 void encodeText(ParameterPacket& packet, std::size_t fieldOffset, std::size_t maxChars,
                 const std::string& text, const CameraRecord& selected)
 {
@@ -278,7 +292,7 @@ void encodeText(ParameterPacket& packet, std::size_t fieldOffset, std::size_t ma
         return;
 
     // What was written (cut to the maximum) is compared with the camera's text as a plain string;
-    // the camera's length byte plays no part.
+    // the camera's length byte plays no part but for a text too long to write (isCameraText).
     std::string sent = zeroTerminated(packet.bytes.data() + fieldOffset + 1,
                                       textRoom(fieldOffset, packet.bytes.size()));
     std::string current;
@@ -286,9 +300,7 @@ void encodeText(ParameterPacket& packet, std::size_t fieldOffset, std::size_t ma
         current = zeroTerminated(selected.bytes.data() + fieldOffset + 1,
                                  textRoom(fieldOffset, kRecordSize));
     }
-    // A camera may hold a text longer than the most the utility writes (a 95-byte DDNS domain
-    // against 81). Left as it was, that text must not go back cut short: it is kept as well.
-    if (sent == current || text == current)
+    if (sent == current || isCameraText(selected, fieldOffset, maxChars, text))
         markKeep(packet, fieldOffset, maxChars);
 }
 

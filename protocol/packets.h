@@ -6,7 +6,8 @@
 #include <string>
 
 // The camera's datagrams as fixed-offset byte layouts. All multi-byte values are byte arrays in
-// display order; every number is one byte; texts are single-byte characters.
+// display order; every number is one byte; texts are single-byte characters of the cameras' code
+// page (protocol/code_page.h).
 namespace protocol {
 
 using Ipv4Bytes = std::array<std::uint8_t, 4>;
@@ -143,8 +144,15 @@ std::string formatMac(const MacBytes& mac);       // "%02X-%02X-%02X-%02X-%02X-%
 // Starts a parameter packet: zero-filled, tag "MORVAK INFO PARAMETER " and the record's MAC.
 void beginParameterPacket(ParameterPacket& packet, const CameraRecord& selected);
 
-// The plain text rule: the text cut to maxChars, sent as 255 ("keep") when it equals the
-// selected record's text at the same offset (both read as zero-terminated strings).
+// Whether the text is the selected camera's own text at fieldOffset, which encodeText sends as
+// "keep": its area's text read as a zero-terminated string, or, for a text longer than maxChars,
+// also its counted text as the pages show it, so that a long text left alone is never sent cut.
+bool isCameraText(const CameraRecord& selected, std::size_t fieldOffset, std::size_t maxChars,
+                  const std::string& text);
+
+// The plain text rule: the text cut to maxChars, sent as 255 ("keep") when what is sent equals
+// the selected record's text at the same offset (both read as zero-terminated strings) or the
+// text is the camera's own (isCameraText).
 void encodeText(ParameterPacket& packet, std::size_t fieldOffset, std::size_t maxChars,
                 const std::string& text, const CameraRecord& selected);
 

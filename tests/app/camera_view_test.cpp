@@ -1,5 +1,7 @@
+#include <QClipboard>
 #include <QCursor>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
@@ -29,6 +31,14 @@ std::vector<fakes::Arrival> acknowledge(const fakes::SentDatagram& sent)
     std::vector<std::uint8_t> ack(tag.begin(), tag.end());
     ack.insert(ack.end(), sent.bytes.begin() + 22, sent.bytes.begin() + 28);
     return {{30, ack}};
+}
+
+// Types the text key by key, as a keyboard whose keys give these characters would (QTest's own
+// keyClicks knows only the keys of ASCII).
+void type(QWidget* edit, const QString& text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
 QString caption(const QWidget* group)
@@ -259,25 +269,102 @@ TEST_F(WindowTest, InputDuringFindAndSaveIsRefused)
     EXPECT_FALSE(form->isVisible());
 }
 
-TEST_F(WindowTest, SaveKeepsACameraTextLongerThanItsBox)
+TEST_F(WindowTest, EditsTakeOnlyCharactersACameraCanStore)
 {
-    auto camera = validCamera(1, "Long");
-    camera.text(offset::ddnsDomainName, std::string(95, 'd'));
+    build();
+    camerasAnswer({validCamera(1, "One")});
+    click("cmdFind");
+    selectRow(0);
+    auto* password = control<QLineEdit>("txtNewAdminPassword");
+    auto* description = control<QLineEdit>("txtCameraDescription2");
+    auto* address = control<QLineEdit>("txtIpAddress2");
+    const QString cyrillic = QString::fromUtf8("пароль");
+    const QString outside = QString::fromUtf8("aőb"); // U+0151, which Windows-1252 lacks
+    auto paste = [](QLineEdit* edit, const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keySequence(edit, QKeySequence::Paste);
+    };
+
+    type(password, cyrillic);
+    paste(password, cyrillic);
+    EXPECT_EQ(password->text(), "");
+    QTest::keyClicks(password, "pass");
+    paste(password, QString::fromUtf8("€é"));
+    type(password, QString::fromUtf8("Ж"));
+    paste(password, outside);
+    EXPECT_EQ(password->text(), QString::fromUtf8("pass€é"));
+
+    description->selectAll();
+    type(description, QString::fromUtf8("Café"));
+    paste(description, QString::fromUtf8(" €5"));
+    paste(description, outside);
+    type(description, QString::fromUtf8("ő"));
+    EXPECT_EQ(description->text(), QString::fromUtf8("Café €5"));
+    const QString before = address->text();
+    type(address, QString::fromUtf8("Ж"));
+    EXPECT_EQ(address->text(), before);
+
+    endpoint->respond = acknowledge;
+    click("cmdSave");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Settings write ok!\n");
+    const std::vector<std::uint8_t>& packet = endpoint->sent.back().bytes;
+    auto counted = [&](std::size_t at) {
+        return std::string(packet.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                           packet.begin() + static_cast<std::ptrdiff_t>(at) + 1 + packet[at]);
+    };
+    EXPECT_EQ(counted(offset::newAdminPassword), "pass\x80\xE9");
+    EXPECT_EQ(counted(offset::cameraDescription), "Caf\xE9 \x80"
+                                                  "5");
+}
+
+TEST_F(WindowTest, ACameraTextLongerThanItsBoxIsShownWholeAndNeverSentCut)
+{
+    const std::string description = "Warehouse north gate, loading bay 4 (47 chars).";
+    ASSERT_EQ(description.size(), 47u);
+    auto camera = validCamera(1, description);
+    camera.text(offset::ddnsDomainName, std::string(91, 'd') + ".net");
     build();
     camerasAnswer({camera});
     click("cmdFind");
     selectRow(0);
+    auto* shown = control<QLineEdit>("txtCameraDescription2");
     auto* domain = control<QLineEdit>("txtDdnsDomainName");
-    EXPECT_EQ(domain->text().size(), 81);   // the box shows what fits
+    EXPECT_EQ(shown->text().toStdString(), description);
+    EXPECT_EQ(domain->text().size(), 95);
     EXPECT_EQ(domain->cursorPosition(), 0); // from its beginning
 
+    // Left alone, both are kept.
+    endpoint->respond = acknowledge;
     click("cmdSave");
     ASSERT_EQ(endpoint->sent.back().port, protocol::kParameterPort);
+    EXPECT_EQ(endpoint->sent.back().bytes[offset::cameraDescription], 255);
     EXPECT_EQ(endpoint->sent.back().bytes[offset::ddnsDomainName], 255);
 
-    // Edited by the user, the box's text is what goes out.
-    domain->selectAll();
-    QTest::keyClicks(domain, "cam.example.test");
+    // Typing cannot make them longer; shortened but still too long, Save refuses and sends
+    // nothing.
+    domain->end(false);
+    QTest::keyClicks(domain, "x");
+    EXPECT_EQ(domain->text().size(), 95);
+    domain->setCursorPosition(10);
+    QTest::keyClick(domain, Qt::Key_Backspace);
+    QTest::keyClicks(domain, "t");
+    EXPECT_EQ(domain->text().toStdString(), std::string(90, 'd') + ".net");
+    EXPECT_EQ(domain->cursorPosition(), 9); // where the user left it
+    EXPECT_TRUE(domain->isModified());
+    const std::size_t sends = endpoint->sent.size();
     click("cmdSave");
-    EXPECT_EQ(endpoint->sent.back().bytes[offset::ddnsDomainName], 16);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text,
+              "Invalid input in DDNS Domain Name field.\n\nPlease check again.\n");
+    EXPECT_EQ(endpoint->sent.size(), sends);
+
+    // At the box's maximum again, typing stops there, and what is typed goes out.
+    domain->selectAll();
+    QTest::keyClicks(domain, QString(90, QLatin1Char('e')));
+    EXPECT_EQ(domain->text(), QString(81, QLatin1Char('e')));
+    EXPECT_EQ(domain->maxLength(), 81);
+    click("cmdSave");
+    EXPECT_EQ(endpoint->sent.back().bytes[offset::ddnsDomainName], 81);
+    EXPECT_EQ(endpoint->sent.back().bytes[offset::cameraDescription], 255);
 }

@@ -120,22 +120,26 @@ TEST(CameraFields, ValuesAreCheckedForTheirKindOfField)
         refusal(bad);
     }
 
-    // Longer than its field only as the camera's own text, which then stays as it is.
-    const std::vector<FieldChange> longer = {assigned("ddnsDomainName=" + std::string(82, 'd'))};
-    app::SettingsValues shown;
-    shown.txtDdnsDomainName = std::string(82, 'd');
-    EXPECT_FALSE(cli::tooLongFor(longer, shown));
-    shown.txtDdnsDomainName = "cam.example.org";
-    EXPECT_EQ(cli::tooLongFor(longer, shown), "ddnsDomainName: at most 81 characters");
-    EXPECT_FALSE(cli::tooLongFor({assigned("ddnsDomainName=" + std::string(81, 'd'))}, shown));
-    // One character is one camera byte, however many bytes UTF-8 gives it.
+    // Longer than its field only as the camera's own text, which then stays as it is; the
+    // window's check judges that, with the camera's text at hand.
+    const FieldChange longer = assigned("ddnsDomainName=" + std::string(82, 'd'));
+    protocol::CameraRecord record = camsim::generatedCamera(1).record;
+    app::SettingsValues values = cli::valuesOf(record);
+    cli::applyChange(values, longer);
+    protocol::ParameterPacket packet;
+    EXPECT_EQ(app::collectSettings(values, record, packet), "DDNS Domain Name");
+    camsim::setCountedText(record, camsim::textFields()[8], std::string(82, 'd'));
+    EXPECT_EQ(packed(record, {longer}).bytes[off::ddnsDomainName], protocol::kKeepMarker);
+    // One character is one camera byte of Windows-1252, however many bytes UTF-8 gives it.
     std::string accents;
     for (int i = 0; i < 10; ++i) {
         accents += "\xC3\xA9";
     }
     EXPECT_EQ(assigned("adminPassword=" + accents).text, std::string(10, '\xE9'));
     refusal("adminPassword=" + accents + "e");
-    refusal("cameraDescription=Price \xE2\x82\xAC");
+    EXPECT_EQ(assigned("cameraDescription=Price \xE2\x82\xAC").text, "Price \x80");
+    EXPECT_EQ(refusal("cameraDescription=\xD0\x96"),
+              "cameraDescription: only characters of Windows-1252 can be sent to a camera");
     refusal(std::string("cameraDescription=a\0b", 21));
     EXPECT_EQ(assigned("emailAccount=a=b").text, "a=b");
 

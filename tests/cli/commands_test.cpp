@@ -257,6 +257,24 @@ TEST_F(Commands, TheCamerasOwnValuesTakePartInTheChecksAfterTheSearch)
     EXPECT_TRUE(packetsSent().empty());
 }
 
+TEST_F(Commands, ALongTextIsKeptAsTheCamerasOwnAndRefusedOtherwise)
+{
+    camsim::Camera camera = camsim::generatedCamera(1);
+    const std::string domain(95, 'd');
+    camsim::setCountedText(camera.record, camsim::textFields()[8], domain);
+    answersFind(camera);
+    answersFind(camera, 4);
+    // The camera's own text, given back (as a settings file from show --json would): kept.
+    EXPECT_EQ(run({"set", "--dry-run", macOf(camera), "ddnsDomainName=" + domain}), cli::kExitOk);
+    EXPECT_NE(out.str().find("ddnsDomainName       keep\n"), std::string::npos) << out.str();
+
+    // Any other text longer than the field would go out cut: refused, as Save refuses it.
+    EXPECT_EQ(run({"set", macOf(camera), "ddnsDomainName=" + domain.substr(1)}),
+              cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), app::invalidInputMessage("DDNS Domain Name"));
+    EXPECT_TRUE(packetsSent().empty());
+}
+
 TEST_F(Commands, DryRunPrintsThePacketAndMasksPasswords)
 {
     const camsim::Camera camera = camsim::generatedCamera(3);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/code_page.h"
 #include "protocol/packets.h"
 
 using namespace protocol;
@@ -276,6 +277,13 @@ TEST_F(TextRule, CameraTextLongerThanTheMaximumIsAChange)
     encodeText(packet, offset::ddnsDomainName, 81, domain, record);
     EXPECT_EQ(packet.bytes[384], 255);
     EXPECT_TRUE(allZero(packet, 385, 480));
+
+    // So is a long text as the pages show it, read by a length byte that ends it early.
+    putText(record, offset::cameraDescription, 45, std::string(47, 'e'));
+    EXPECT_TRUE(isCameraText(record, offset::cameraDescription, 40, std::string(45, 'e')));
+    EXPECT_FALSE(isCameraText(record, offset::cameraDescription, 40, std::string(44, 'e')));
+    encodeText(packet, offset::cameraDescription, 40, std::string(45, 'e'), record);
+    EXPECT_EQ(packet.bytes[304], 255);
 }
 
 TEST(PasswordRule, EmptyMeansKeepOtherwiseCut)
@@ -330,4 +338,39 @@ TEST(ParameterPacketImage, MatchesByteForByte)
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(packet.bytes[i], expected[i]) << "at offset " << i;
     EXPECT_EQ(formatMac(parameterPacketMac(packet)), "00-11-22-33-44-55");
+}
+
+TEST(CodePage, EveryByteHasItsOwnCharacterAndComesBackAsItself)
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    const std::string utf8 = cameraTextToUtf8(all);
+    EXPECT_EQ(utf8ToCameraText(utf8), all);
+    for (int b = 0; b < 256; ++b) {
+        const auto byte = static_cast<std::uint8_t>(b);
+        ASSERT_EQ(codePageByte(codePageCharacter(byte)), byte) << "byte " << b;
+    }
+    // Windows-1252's own bytes, and one it leaves unassigned.
+    EXPECT_EQ(utf8ToCameraText("\xE2\x82\xAC caf\xC3\xA9"), "\x80 caf\xE9");
+    EXPECT_EQ(cameraTextToUtf8("\x80\x81\x9F"), "\xE2\x82\xAC\xC2\x81\xC5\xB8");
+}
+
+TEST(CodePage, RefusesCharactersOutsideItAndTextThatIsNotUtf8)
+{
+    for (const char* text : {
+             "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C", // Cyrillic
+             "\xC5\x91",                                         // U+0151, o with double acute
+             "\xC2\x80",         // U+0080, whose byte is the euro sign's
+             "\xF0\x9F\x98\x80", // beyond the Basic Multilingual Plane
+             "\xE9",             // a camera byte, not UTF-8
+             "\xC1\x81",         // an overlong 'A'
+             "\xED\xA0\x80",     // a surrogate
+             "\xE2\x82",         // cut short
+         }) {
+        EXPECT_FALSE(utf8ToCameraText(std::string("ok ") + text)) << text;
+    }
+    EXPECT_FALSE(codePageByte(U'\u0151'));
+    EXPECT_FALSE(isValidUtf8("\xE2\x82"));
+    EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));
 }

@@ -161,7 +161,7 @@ TEST_F(CollectSettings, TextsGoOutOnlyWhenChanged)
     values.txtEmailSender = "";                            // cleared
     values.txtEmailCopy = "";                              // camera's is empty too (length 0)
     values.txtDdnsUserName = "";                           // camera's is missing (length 255)
-    values.txtEmailAccount = "cam" + std::string(50, 'x'); // cut to 40 first
+    values.txtEmailAccount = "cam" + std::string(37, 'x'); // as long as it may be
     ASSERT_EQ(collect(), std::nullopt);
     EXPECT_EQ(field(offset::adslUserName, 30), counted(255, "", 30));
     EXPECT_EQ(field(offset::cameraDescription, 40), counted(255, "", 40));
@@ -170,12 +170,46 @@ TEST_F(CollectSettings, TextsGoOutOnlyWhenChanged)
     EXPECT_EQ(field(offset::emailCopy, 40), counted(255, "", 40));
     EXPECT_EQ(field(offset::ddnsUserName, 30), counted(255, "", 30));
     EXPECT_EQ(field(offset::emailAccount, 47), counted(40, "cam" + std::string(37, 'x'), 47));
+}
 
-    // The cut text equals the camera's: nothing to send.
-    putText(record, offset::cameraDescription, std::string(40, 'd'));
-    values.txtCameraDescription2 = std::string(45, 'd');
+TEST_F(CollectSettings, ALongerTextPassesOnlyAsTheCamerasOwnAndIsKept)
+{
+    putText(record, offset::cameraDescription, std::string(47, 'd'));
+    putText(record, offset::ddnsDomainName, std::string(95, 'q'));
+    values = app::decodeCameraRecord(record);
     ASSERT_EQ(collect(), std::nullopt);
     EXPECT_EQ(field(offset::cameraDescription, 47), counted(255, "", 47));
+    EXPECT_EQ(field(offset::ddnsDomainName, 95), counted(255, "", 95));
+
+    // Changed, or typed longer than the field where the camera's text is short, it would go out
+    // cut: refused instead, in the order the texts are written, and nothing goes out.
+    values.txtDdnsDomainName = std::string(94, 'q');
+    values.txtCameraDescription2 = std::string(45, 'd');
+    values.txtAdminPassword = "s3cret";
+    EXPECT_EQ(collect(), "Camera Description");
+    EXPECT_TRUE(
+        std::all_of(packet.bytes.begin(), packet.bytes.end(), [](auto b) { return b == 0; }));
+    values.txtCameraDescription2 = std::string(40, 'd');
+    EXPECT_EQ(collect(), "DDNS Domain Name");
+    values.txtDdnsDomainName = std::string(81, 'q');
+    ASSERT_EQ(collect(), std::nullopt);
+    EXPECT_EQ(field(offset::ddnsDomainName, 95), counted(81, std::string(81, 'q'), 95));
+
+    const std::pair<std::string SettingsValues::*, const char*> labels[] = {
+        {&SettingsValues::txtAdslUserName, "PPPoE User Name"},
+        {&SettingsValues::txtSmtpDomain, "SMTP Domain Name"},
+        {&SettingsValues::txtEmailSender, "E-mail Sender"},
+        {&SettingsValues::txtEmailReceiver, "E-mail Receiver"},
+        {&SettingsValues::txtEmailCopy, "E-mail Copy"},
+        {&SettingsValues::txtEmailAccount, "E-mail Account"},
+        {&SettingsValues::txtDdnsUserName, "DDNS User Name"},
+    };
+    const SettingsValues fitting = values;
+    for (const auto& [edit, label] : labels) {
+        values = fitting;
+        values.*edit = std::string(41, 'x');
+        EXPECT_EQ(collect(), std::optional<std::string>(label));
+    }
 }
 
 TEST_F(CollectSettings, PasswordsGoOutWhenTyped)
@@ -216,9 +250,10 @@ TEST_F(CollectSettings, EachEditFillsItsOwnFieldUpToItsMaximum)
         {&SettingsValues::txtUserPassword, 608, 10},
         {&SettingsValues::txtNewUserPassword, 624, 10},
     };
+    // Texts as long as they may be; passwords are cut.
     char letter = 'A';
     for (const Field& f : fields) {
-        values.*f.edit = std::string(100, letter++);
+        values.*f.edit = std::string(f.at < offset::adslPassword ? f.maxChars : 100, letter++);
     }
     ASSERT_EQ(collect(), std::nullopt);
     letter = 'A';

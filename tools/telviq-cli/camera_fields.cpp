@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "tools/telviq-cli/text_encoding.h"
+#include "protocol/code_page.h"
 
 namespace cli {
 
@@ -255,9 +255,10 @@ bool makeChange(const CameraField& field, const std::string& value, FieldChange&
     default:
         break;
     }
-    const std::optional<std::string> bytes = utf8ToLatin1(value);
+    const std::optional<std::string> bytes = protocol::utf8ToCameraText(value);
     if (!bytes) {
-        error = name + ": only characters of ISO 8859-1 (Latin-1) can be sent to a camera";
+        error = name + ": only characters of " + std::string(protocol::kCodePageName) +
+                " can be sent to a camera";
         return false;
     }
     // A zero byte would end the text early on the camera and in the comparison with its value.
@@ -267,7 +268,7 @@ bool makeChange(const CameraField& field, const std::string& value, FieldChange&
     }
     // The window's edits take no more than this, and cutting the text would send something
     // else than was asked for. A longer text can still be a camera's own one, which is kept as it
-    // is (see tooLongFor); a password never is.
+    // is, so texts are judged against each camera's own by collectSettings; a password never is.
     if (field.kind == FieldKind::password && bytes->size() > field.maxLength) {
         error = name + ": at most " + std::to_string(field.maxLength) + " characters";
         return false;
@@ -328,20 +329,6 @@ bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::s
     return true;
 }
 
-std::optional<std::string> tooLongFor(const std::vector<FieldChange>& changes,
-                                      const app::SettingsValues& shown)
-{
-    for (const FieldChange& change : changes) {
-        const CameraField& field = *change.field;
-        if (field.kind == FieldKind::text && change.text.size() > field.maxLength &&
-            change.text != shown.*field.text) {
-            return std::string(field.name) + ": at most " + std::to_string(field.maxLength) +
-                   " characters";
-        }
-    }
-    return std::nullopt;
-}
-
 void applyChange(app::SettingsValues& values, const FieldChange& change)
 {
     const CameraField& field = *change.field;
@@ -375,7 +362,7 @@ std::optional<std::string> shownValue(const CameraField& field, const app::Setti
         }
         return field.items[static_cast<std::size_t>(index)];
     }
-    return latin1ToUtf8(values.*field.text);
+    return protocol::cameraTextToUtf8(values.*field.text);
 }
 
 std::optional<std::string> expectedShownValue(const CameraField& field,

@@ -48,12 +48,13 @@ struct FieldChange {
     int index = -1;
 };
 
-// The value as typed (UTF-8). Texts must fit the camera's character set and passwords their
-// field; choices are an item's text (any case, the colon optional) or its number. Addresses and
-// numbers are read more strictly than the window's edits, which take "10.0.0.300" as 10.0.0.44
-// and "7x" as 7: an address is four numbers from 0 to 255 without leading zeros, joined by full
-// stops; a number is digits only, within its field's range. Either is kept in its canonical
-// form ("07" as "7"). The window's own checks of the values together come after.
+// The value as typed (UTF-8). Texts must fit the cameras' code page and passwords their field;
+// choices are an item's text (any case, the colon optional) or its number. Addresses and numbers
+// are read more strictly than the window's edits, which take "10.0.0.300" as 10.0.0.44 and "7x"
+// as 7: an address is four numbers from 0 to 255 without leading zeros, joined by full stops; a
+// number is digits only, within its field's range. Either is kept in its canonical form ("07" as
+// "7"). The window's own checks of the values together come after, where a text longer than its
+// field passes only as the camera's own.
 bool makeChange(const CameraField& field, const std::string& value, FieldChange& out,
                 std::string& error);
 
@@ -63,11 +64,6 @@ bool parseAssignment(const std::string& argument, FieldChange& out, std::string&
 // A settings file: an object of fields, as `show --json` prints it or any part of it. The
 // fields a camera only reports are skipped, and so are members that are null.
 bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::string& error);
-
-// A text longer than its field can only be the camera's own, which then stays as it is: what
-// is wrong with the first text that is not, for the camera the pages show as `shown`.
-std::optional<std::string> tooLongFor(const std::vector<FieldChange>& changes,
-                                      const app::SettingsValues& shown);
 
 void applyChange(app::SettingsValues& values, const FieldChange& change);
 

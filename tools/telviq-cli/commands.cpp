@@ -12,6 +12,7 @@
 
 #include "app/settings_values.h"
 #include "net/exceptions.h"
+#include "protocol/code_page.h"
 #include "protocol/discovery.h"
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
@@ -198,12 +199,16 @@ app::SettingsValues neutralValues()
     return values;
 }
 
-// The label of the first check the changes fail on their own, before anything is sent.
+// The label of the first check the changes fail on their own, before anything is sent. Texts
+// are left out: one longer than its field passes as a camera's own, so only each camera's text
+// can judge it (in prepare).
 std::optional<std::string> refusedChanges(const std::vector<FieldChange>& changes)
 {
     app::SettingsValues values = neutralValues();
     for (const FieldChange& change : changes) {
-        applyChange(values, change);
+        if (change.field->kind != FieldKind::text) {
+            applyChange(values, change);
+        }
     }
     const protocol::CameraRecord none{};
     protocol::ParameterPacket packet;
@@ -246,11 +251,6 @@ Prepared prepare(const protocol::CameraRecord& record, const std::vector<FieldCh
 {
     Prepared prepared;
     prepared.values = valuesOf(record);
-    if (auto tooLong = tooLongFor(changes, prepared.values)) {
-        prepared.refused = *tooLong;
-        prepared.message = "telviq-cli: " + *tooLong + "\n";
-        return prepared;
-    }
     for (const FieldChange& change : changes) {
         applyChange(prepared.values, change);
     }
@@ -261,13 +261,14 @@ Prepared prepare(const protocol::CameraRecord& record, const std::vector<FieldCh
     return prepared;
 }
 
-// A value as the pages show it, for the terminal. Every such value came from single bytes.
+// A value as the pages show it, for the terminal. Every such value came from camera bytes.
 std::string quoted(const std::optional<std::string>& value)
 {
     if (!value) {
         return "no choice";
     }
-    return "\"" + latin1ToUtf8(printable(utf8ToLatin1(*value).value_or(*value))) + "\"";
+    const std::string bytes = protocol::utf8ToCameraText(*value).value_or(*value);
+    return "\"" + protocol::cameraTextToUtf8(printable(bytes)) + "\"";
 }
 
 // The changes the camera does not show after a write. Passwords are never reported, so they
@@ -302,7 +303,7 @@ std::string displayValue(const CameraField& field, const app::SettingsValues& va
     if (field.kind == FieldKind::password) {
         return "(not reported)";
     }
-    return latin1ToUtf8(printable(values.*field.text));
+    return protocol::cameraTextToUtf8(printable(values.*field.text));
 }
 
 std::string csvCell(const std::string& text)
@@ -464,8 +465,8 @@ int commandFind(const std::vector<std::string>& args, Environment& env)
         for (const protocol::CameraRecord& record : cameras) {
             const app::SettingsValues v = valuesOf(record);
             env.out << csvCell(v.txtMacAddress2) << ',' << csvCell(v.txtUsedIPAddress) << ','
-                    << csvCell(latin1ToUtf8(v.txtCameraDescription2)) << ','
-                    << csvCell(latin1ToUtf8(v.txtFirmwareVersion2)) << "\r\n";
+                    << csvCell(protocol::cameraTextToUtf8(v.txtCameraDescription2)) << ','
+                    << csvCell(protocol::cameraTextToUtf8(v.txtFirmwareVersion2)) << "\r\n";
         }
         return kExitOk;
     }
@@ -492,7 +493,7 @@ int commandFind(const std::vector<std::string>& args, Environment& env)
         for (std::size_t c = 0; c + 1 < row.size(); ++c) {
             line += padded(row[c], widths[c] + 2);
         }
-        env.out << latin1ToUtf8(line + row.back()) << "\n";
+        env.out << protocol::cameraTextToUtf8(line + row.back()) << "\n";
     }
     return kExitOk;
 }
@@ -730,8 +731,8 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
                 std::max(descriptionWidth, valuesOf(*record).txtCameraDescription2.size());
         }
     }
-    env.out << latin1ToUtf8(padded("MAC address", 19) +
-                            padded("Description", descriptionWidth + 2) + "Result")
+    env.out << protocol::cameraTextToUtf8(padded("MAC address", 19) +
+                                          padded("Description", descriptionWidth + 2) + "Result")
             << "\n";
 
     int status = kExitOk;
@@ -749,8 +750,8 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
         const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
         const std::string description =
             record ? printable(valuesOf(*record).txtCameraDescription2) : "";
-        env.out << latin1ToUtf8(padded(protocol::formatMac(mac), 19) +
-                                padded(description, descriptionWidth + 2));
+        env.out << protocol::cameraTextToUtf8(padded(protocol::formatMac(mac), 19) +
+                                              padded(description, descriptionWidth + 2));
         if (record == nullptr) {
             env.out << "not found\n";
             status = std::max(status, int{kExitNotFound});

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/code_page.h"
 #include "tools/telviq-cli/camera_fields.h"
 #include "tools/telviq-cli/text_encoding.h"
 
@@ -41,7 +42,7 @@ std::string countedText(const protocol::ParameterPacket& packet, std::size_t at,
     // Lengths the program writes never reach past the area; stay inside the packet regardless.
     const std::size_t n = std::min<std::size_t>(length, packet.bytes.size() - at - 1);
     const std::string bytes(reinterpret_cast<const char*>(packet.bytes.data() + at + 1), n);
-    return "\"" + latin1ToUtf8(printable(bytes)) + "\"";
+    return "\"" + protocol::cameraTextToUtf8(printable(bytes)) + "\"";
 }
 
 } // namespace

@@ -1,22 +1,20 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
+
+#include "protocol/code_page.h"
 
 namespace cli {
 
-// Cameras keep texts as single bytes; this program takes them as ISO 8859-1, so that every byte
-// has a character and every character typed in that range has a byte.
+// Camera texts are bytes of the cameras' one code page (protocol/code_page.h), turned into
+// UTF-8 and back only there. These are the terminal's and the JSON reader's helpers around it.
 
-void appendUtf8(std::string& out, std::uint32_t code);
-bool isValidUtf8(const std::string& text);
+using protocol::appendUtf8;
+using protocol::isValidUtf8;
 
-std::string latin1ToUtf8(const std::string& bytes);
-// Nothing when the text is not UTF-8 or holds a character beyond U+00FF.
-std::optional<std::string> utf8ToLatin1(const std::string& text);
-
-// For a terminal: control characters (which a camera may report) shown as '?'.
-std::string printable(const std::string& latin1);
+// For a terminal: a camera's bytes with the control characters it may report (the C0 and C1
+// controls and DEL, as the code page reads them) replaced by '?'. Still camera bytes, one per
+// character.
+std::string printable(const std::string& bytes);
 
 } // namespace cli
