@@ -18,10 +18,10 @@
 #include "app/camera_text.h"
 #include "app/message_boxes.h"
 #include "app/responsive_endpoint.h"
-#include "app/settings_values.h"
 #include "net/udp_endpoint.h"
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
+#include "settings/settings_values.h"
 #include "theme/radio_group.h"
 #include "theme/theme.h"
 #include "ui_Unit1.h"
@@ -70,9 +70,9 @@ int itemIndexOf(QObject* sender)
 }
 
 // Passwords typed by the user do not outlive the Save that sent them.
-void wipeSecrets(app::SettingsValues& values, protocol::ParameterPacket& packet)
+void wipeSecrets(settings::SettingsValues& values, protocol::ParameterPacket& packet)
 {
-    app::wipePasswords(values);
+    settings::wipePasswords(values);
     protocol::wipe(packet);
 }
 
@@ -307,7 +307,7 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
 
     f.cmdSave->setEnabled(true);
     selectedCameraIndex = f.listIpCamera->indexOfTopLevelItem(Item);
-    const app::SettingsValues v = app::decodeCameraRecord(
+    const settings::SettingsValues v = settings::decodeCameraRecord(
         cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex)));
     // A group caption would take "&" for an access key; the description shows as it is.
     f.groupIpCameraInfo->setTitle(
@@ -362,7 +362,7 @@ void TForm1::cmdSaveClick(QObject*)
     app::BusyState busy(this);
     const Ui::TForm1& f = *ui;
 
-    app::SettingsValues v;
+    settings::SettingsValues v;
     protocol::ParameterPacket packet;
     const auto cleanUp = qScopeGuard([&] { wipeSecrets(v, packet); });
     const protocol::CameraRecord& selected =
@@ -407,9 +407,9 @@ void TForm1::cmdSaveClick(QObject*)
     readEdit(f.txtNewUserPassword, v.txtNewUserPassword);
     v.optUserPassword = f.optUserPassword->itemIndex();
 
-    if (const std::optional<std::string> label = app::collectSettings(v, selected, packet)) {
+    if (const std::optional<std::string> label = settings::collectSettings(v, selected, packet)) {
         busy.end();
-        app::showMessageBox(this, QString::fromStdString(app::invalidInputMessage(*label)),
+        app::showMessageBox(this, QString::fromStdString(settings::invalidInputMessage(*label)),
                             QString(), QMessageBox::Critical, QMessageBox::Ok);
         return;
     }

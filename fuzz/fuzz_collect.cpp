@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_values.h"
 #include "fuzz/fuzz_input.h"
 #include "protocol/packets.h"
+#include "settings/settings_values.h"
 
 using namespace protocol;
-using app::SettingsValues;
 using fuzz::check;
+using settings::SettingsValues;
 
 namespace {
 
@@ -107,31 +107,31 @@ bool camerasOwn(const TextField& f, const std::string& typed, const CameraRecord
 std::optional<std::string> firstFailure(const SettingsValues& v, const CameraRecord& camera)
 {
     Ipv4Bytes ignored{};
-    if (app::readDottedQuad(v.txtIpAddress2, ignored) != 4)
+    if (settings::readDottedQuad(v.txtIpAddress2, ignored) != 4)
         return "IP Address";
-    if (app::readDottedQuad(v.txtSubnetMask2, ignored) != 4)
+    if (settings::readDottedQuad(v.txtSubnetMask2, ignored) != 4)
         return "Subnet Mask";
-    if (app::readDottedQuad(v.txtGateway2, ignored) != 4)
+    if (settings::readDottedQuad(v.txtGateway2, ignored) != 4)
         return "Gateway";
-    if (app::readDottedQuad(v.txtDnsServer2, ignored) != 4)
+    if (settings::readDottedQuad(v.txtDnsServer2, ignored) != 4)
         return "DNS Server";
     for (const auto& f : kTextFields) {
         const std::string& typed = v.*f.member;
         if (!f.password && typed.size() > f.max && !camerasOwn(f, typed, camera))
             return f.label;
     }
-    const int smtp = app::readDottedQuad(v.txtSmtpIpAddress, ignored);
+    const int smtp = settings::readDottedQuad(v.txtSmtpIpAddress, ignored);
     if (smtp != 0 && smtp != 4)
         return "SMTP IP Address";
-    const int hour = app::readInteger(v.txtHour);
-    const int minute = app::readInteger(v.txtMinute);
+    const int hour = settings::readInteger(v.txtHour);
+    const int minute = settings::readInteger(v.txtMinute);
     if (hour < 0 || hour > 23)
         return "Time e-mail: Hour";
     if (minute < 0 || minute > 59)
         return "Time e-mail: Minute";
     if (hour == 0 && minute < 3)
         return "Time e-mail: 23:59 ~ 00:03";
-    const int trigger = app::readInteger(v.txtTriggerCount);
+    const int trigger = settings::readInteger(v.txtTriggerCount);
     if (trigger < 0 || trigger > 99)
         return "E-mail Trigger Count";
     return std::nullopt;
@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     static ParameterPacket packet;
     packet.bytes.fill(0xCC);
-    const auto refused = app::collectSettings(values, camera, packet);
+    const auto refused = settings::collectSettings(values, camera, packet);
     const auto expected = firstFailure(values, camera);
     check(refused == expected, "refused with the wrong label, or not when it should be");
     const auto& p = packet.bytes;
@@ -225,12 +225,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkText(f, values.*f.member, packet, camera);
 
     Ipv4Bytes address{};
-    app::readDottedQuad(values.txtIpAddress2, address);
+    settings::readDottedQuad(values.txtIpAddress2, address);
     check(std::equal(address.begin(), address.end(), p.begin() + offset::ipAddress),
           "IP address not the one typed");
-    check(p[offset::packetHour] == app::readInteger(values.txtHour) &&
-              p[offset::packetMinute] == app::readInteger(values.txtMinute) &&
-              p[offset::packetTriggerCount] == app::readInteger(values.txtTriggerCount),
+    check(p[offset::packetHour] == settings::readInteger(values.txtHour) &&
+              p[offset::packetMinute] == settings::readInteger(values.txtMinute) &&
+              p[offset::packetTriggerCount] == settings::readInteger(values.txtTriggerCount),
           "time or trigger count not the one typed");
     return 0;
 }

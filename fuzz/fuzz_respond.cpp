@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings_values.h"
 #include "fuzz/fuzz_input.h"
 #include "protocol/discovery.h"
 #include "protocol/packets.h"
+#include "settings/settings_values.h"
 
 using namespace protocol;
 using fuzz::check;
@@ -59,7 +59,8 @@ void checkFormats(const CameraRecord& record)
           static_cast<long long>(shown.size()));
     // What the pages show must read back as the same four bytes.
     Ipv4Bytes back{};
-    check(app::readDottedQuad(shown, back) == 4 && back == used, "shown address reads back wrong");
+    check(settings::readDottedQuad(shown, back) == 4 && back == used,
+          "shown address reads back wrong");
 
     const MacBytes mac = macAddress(record);
     const std::string macText = formatMac(mac);
@@ -110,7 +111,7 @@ void checkReaders(const CameraRecord& record)
 
 void checkDecoded(const CameraRecord& record)
 {
-    const app::SettingsValues v = app::decodeCameraRecord(record);
+    const settings::SettingsValues v = settings::decodeCameraRecord(record);
     check(v.optImageResolution >= 0 && v.optImageResolution <= 1 && v.optImageQuality >= 0 &&
               v.optImageQuality <= 2,
           "resolution or quality without an item");
@@ -122,7 +123,7 @@ void checkDecoded(const CameraRecord& record)
 
     // Saved unedited, the pages must send the camera's own settings back.
     ParameterPacket packet;
-    const auto refused = app::collectSettings(v, record, packet);
+    const auto refused = settings::collectSettings(v, record, packet);
     const bool timeOk = hour(record) <= 23 && minute(record) <= 59 &&
                         !(hour(record) == 0 && minute(record) < 3) && triggerCount(record) <= 99;
     check(refused.has_value() != timeOk, "unedited pages judged wrongly");

@@ -14,8 +14,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "settings/json.h"
 #include "tests/support/netns_lab.h"
-#include "tools/telviq-cli/json.h"
 
 extern char** environ;
 
@@ -49,18 +49,18 @@ std::string tempPath(const char* stem)
     return path;
 }
 
-cli::Json parsedJson(const std::string& text)
+settings::Json parsedJson(const std::string& text)
 {
-    cli::Json value;
+    settings::Json value;
     std::string error;
-    EXPECT_TRUE(cli::parseJson(text, value, error)) << error << "\n" << text;
+    EXPECT_TRUE(settings::parseJson(text, value, error)) << error << "\n" << text;
     return value;
 }
 
-const cli::Json* cameraWithMac(const cli::Json& list, const std::string& mac)
+const settings::Json* cameraWithMac(const settings::Json& list, const std::string& mac)
 {
-    for (const cli::Json& camera : list.items) {
-        const cli::Json* field = camera.member("macAddress");
+    for (const settings::Json& camera : list.items) {
+        const settings::Json* field = camera.member("macAddress");
         if (field != nullptr && field->text == mac) {
             return &camera;
         }
@@ -68,9 +68,9 @@ const cli::Json* cameraWithMac(const cli::Json& list, const std::string& mac)
     return nullptr;
 }
 
-std::string textOf(const cli::Json* camera, const char* name)
+std::string textOf(const settings::Json* camera, const char* name)
 {
-    const cli::Json* field = camera ? camera->member(name) : nullptr;
+    const settings::Json* field = camera ? camera->member(name) : nullptr;
     return field ? field->text : "(missing)";
 }
 
@@ -193,10 +193,10 @@ TEST_F(CliLab, FindJsonListsEveryCameraAndRefusedWritesSendNoPacket)
 
     const Outcome found = cli({"find", "--json"});
     ASSERT_EQ(found.status, 0) << found.err;
-    const cli::Json list = parsedJson(found.out);
+    const settings::Json list = parsedJson(found.out);
     ASSERT_EQ(list.items.size(), 2u) << found.out;
 
-    const cli::Json* front = cameraWithMac(list, "02-00-5E-00-00-01");
+    const settings::Json* front = cameraWithMac(list, "02-00-5E-00-00-01");
     ASSERT_NE(front, nullptr) << found.out;
     EXPECT_EQ(textOf(front, "cameraDescription"), "Front door");
     EXPECT_EQ(textOf(front, "networkType"), "DHCP");
@@ -235,8 +235,8 @@ TEST_F(CliLab, SetDescriptionAndAddressIsAcknowledgedAndTheNextFindShowsIt)
 
     const Outcome found = cli({"find", "--json"});
     ASSERT_EQ(found.status, 0) << found.err;
-    const cli::Json list = parsedJson(found.out);
-    const cli::Json* gate = cameraWithMac(list, "02-00-5E-00-00-02");
+    const settings::Json list = parsedJson(found.out);
+    const settings::Json* gate = cameraWithMac(list, "02-00-5E-00-00-02");
     EXPECT_EQ(textOf(gate, "cameraDescription"), "Gate 7");
     EXPECT_EQ(textOf(gate, "ipAddress"), "203.0.113.77");
     // The other camera was not named and kept its values.
@@ -270,7 +270,7 @@ TEST_F(CliLab, ApplyAllWritesEveryCameraAndReportsEach)
     startCameras("[camera]\nmacAddress = 02-00-5E-00-00-01\n"
                  "[camera]\nmacAddress = 02-00-5E-00-00-02\nack = split\n"
                  "[camera]\nmacAddress = 02-00-5E-00-00-03\ntwice = 1\n");
-    const std::string settings = file(R"({
+    const std::string path = file(R"({
   "smtpServerType": "SMTP IP Address:",
   "smtpIpAddress": "198.51.100.25",
   "emailReceiver": "noc@example.net",
@@ -278,7 +278,7 @@ TEST_F(CliLab, ApplyAllWritesEveryCameraAndReportsEach)
   "hour": 6,
   "minute": 15
 })");
-    const Outcome applied = cli({"apply", settings, "--all", "--verify"});
+    const Outcome applied = cli({"apply", path, "--all", "--verify"});
     EXPECT_EQ(applied.status, 0) << applied.err << applied.out;
     std::istringstream rows(applied.out);
     std::string line;
@@ -295,9 +295,9 @@ TEST_F(CliLab, ApplyAllWritesEveryCameraAndReportsEach)
     }
 
     const Outcome found = cli({"find", "--json"});
-    const cli::Json list = parsedJson(found.out);
+    const settings::Json list = parsedJson(found.out);
     ASSERT_EQ(list.items.size(), 3u) << "a camera that answers twice is listed once";
-    for (const cli::Json& camera : list.items) {
+    for (const settings::Json& camera : list.items) {
         EXPECT_EQ(textOf(&camera, "emailReceiver"), "noc@example.net");
         EXPECT_EQ(textOf(&camera, "smtpIpAddress"), "198.51.100.25");
         EXPECT_EQ(textOf(&camera, "smtpServerType"), "SMTP IP Address:");

@@ -8,12 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/settings_values.h"
+#include "cli/commands.h"
+#include "cli/text_encoding.h"
 #include "net/exceptions.h"
+#include "settings/camera_fields.h"
+#include "settings/json.h"
+#include "settings/settings_values.h"
 #include "tests/protocol/scripted_endpoint.h"
-#include "tools/telviq-cli/camera_fields.h"
-#include "tools/telviq-cli/commands.h"
-#include "tools/telviq-cli/json.h"
 #include "tools/virtual-cameras/camera.h"
 
 namespace off = protocol::offset;
@@ -151,13 +152,13 @@ TEST_F(Commands, SetSendsWhatSaveWouldAndSaysItWasAcknowledged)
     EXPECT_EQ(err.str(), "");
 
     // The same edits made on the window's pages.
-    app::SettingsValues pages = app::decodeCameraRecord(camera.record);
+    settings::SettingsValues pages = settings::decodeCameraRecord(camera.record);
     pages.txtCameraDescription2 = "Lobby";
     pages.optNetworkType = 2;
     pages.txtAdminPassword = "secret";
     pages.optTimeEmail = 1;
     protocol::ParameterPacket expected;
-    ASSERT_FALSE(app::collectSettings(pages, camera.record, expected));
+    ASSERT_FALSE(settings::collectSettings(pages, camera.record, expected));
 
     const auto packets = packetsSent();
     ASSERT_EQ(packets.size(), 1u);
@@ -205,24 +206,24 @@ TEST_F(Commands, AddressesAndNumbersAreReadStrictlyAndATypoSendsNothing)
     for (const auto& [argument, canonical] : rows) {
         const std::string name = argument.substr(0, argument.find('='));
         const std::string value = argument.substr(argument.find('=') + 1);
-        const cli::CameraField& field = *cli::findField(name);
+        const settings::CameraField& field = *settings::findField(name);
         const std::size_t sendsBefore = endpoint.sends.size();
         err.str("");
         const int status = run({"set", "02-00-5E-10-00-01", "cameraDescription=Lobby", argument});
         if (canonical == nullptr) {
             EXPECT_EQ(status, cli::kExitInvalidInput) << argument;
             EXPECT_EQ(err.str(), "telviq-cli: " + name + ": \"" + value + "\" is not " +
-                                     (field.kind == cli::FieldKind::address
-                                          ? std::string("an address: ") + cli::addressForm
-                                          : cli::numberForm(field)) +
+                                     (field.kind == settings::FieldKind::address
+                                          ? std::string("an address: ") + settings::addressForm
+                                          : settings::numberForm(field)) +
                                      "\n");
             EXPECT_EQ(endpoint.sends.size(), sendsBefore) << argument;
             continue;
         }
         EXPECT_EQ(status, cli::kExitNotFound) << argument << ": " << err.str();
-        cli::FieldChange change;
+        settings::FieldChange change;
         std::string error;
-        EXPECT_TRUE(cli::parseAssignment(argument, change, error)) << error;
+        EXPECT_TRUE(settings::parseAssignment(argument, change, error)) << error;
         EXPECT_EQ(change.text, canonical);
     }
     EXPECT_TRUE(packetsSent().empty());
@@ -234,14 +235,14 @@ TEST_F(Commands, AddressesAndNumbersAreReadStrictlyAndATypoSendsNothing)
     const std::size_t sendsBefore = endpoint.sends.size();
     EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
     const std::string refusal = "ipAddress: \"203.0.113.300\" is not an address: ";
-    EXPECT_EQ(err.str(), "telviq-cli: " + path + ": " + refusal + cli::addressForm + "\n");
+    EXPECT_EQ(err.str(), "telviq-cli: " + path + ": " + refusal + settings::addressForm + "\n");
     EXPECT_EQ(endpoint.sends.size(), sendsBefore);
 }
 
 TEST_F(Commands, TheWindowsChecksStillApplyAfterTheStrictReading)
 {
     EXPECT_EQ(run({"set", "02-00-5E-10-00-01", "hour=0", "minute=2"}), cli::kExitInvalidInput);
-    EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
+    EXPECT_EQ(err.str(), settings::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
     EXPECT_TRUE(endpoint.sends.empty());
 }
 
@@ -252,7 +253,7 @@ TEST_F(Commands, TheCamerasOwnValuesTakePartInTheChecksAfterTheSearch)
     answersFind(camera);
     // Hour 0 passes on its own; with the camera's minute 1 it is 00:01.
     EXPECT_EQ(run({"set", macOf(camera), "hour=0"}), cli::kExitInvalidInput);
-    EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
+    EXPECT_EQ(err.str(), settings::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
     EXPECT_EQ(endpoint.sends.size(), 3u);
     EXPECT_TRUE(packetsSent().empty());
 }
@@ -271,7 +272,7 @@ TEST_F(Commands, ALongTextIsKeptAsTheCamerasOwnAndRefusedOtherwise)
     // Any other text longer than the field would go out cut: refused, as Save refuses it.
     EXPECT_EQ(run({"set", macOf(camera), "ddnsDomainName=" + domain.substr(1)}),
               cli::kExitInvalidInput);
-    EXPECT_EQ(err.str(), app::invalidInputMessage("DDNS Domain Name"));
+    EXPECT_EQ(err.str(), settings::invalidInputMessage("DDNS Domain Name"));
     EXPECT_TRUE(packetsSent().empty());
 }
 
@@ -343,9 +344,9 @@ TEST_F(Commands, FindListsEachCameraOnceInTableCsvAndJson)
 
     out.str("");
     ASSERT_EQ(run({"find", "--json"}), cli::kExitOk);
-    cli::Json list;
+    settings::Json list;
     std::string error;
-    ASSERT_TRUE(cli::parseJson(out.str(), list, error)) << error;
+    ASSERT_TRUE(settings::parseJson(out.str(), list, error)) << error;
     ASSERT_EQ(list.items.size(), 2u);
     EXPECT_EQ(list.items[0].member("cameraDescription")->text, "Gate, \"north\"");
 }
@@ -384,7 +385,7 @@ TEST_F(Commands, ApplyRefusesABadSettingsFileBeforeSearching)
 {
     std::string path = settingsFile("{\"hour\": 0,\n \"minute\": 1}");
     EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
-    EXPECT_EQ(err.str(), app::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
+    EXPECT_EQ(err.str(), settings::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"));
 
     err.str("");
     path = settingsFile("{\"hour\": 7,\n \"minute\": 70,}");
@@ -497,4 +498,12 @@ TEST(MacAddress, TakesHyphensOrColonsInEitherCase)
                             "001A2BC3D4EF", "00-1A-2B-C3-D4-EG", " 0-1A-2B-C3-D4-EF"}) {
         EXPECT_FALSE(cli::parseMac(bad)) << bad;
     }
+}
+
+TEST(TextEncoding, ShowsOnlyTheRealControlCharactersAsQuestionMarks)
+{
+    // 0x80-0x9F are Windows-1252 characters ("\x9B" is a quotation mark, not a terminal's CSI)
+    // but for the five it leaves unassigned.
+    EXPECT_EQ(cli::printable("a\x1B[2Jb\x9B\x7F\xE9\x80\x81\x8D\x8F\x90\x9D\x9F"),
+              "a?[2Jb\x9B?\xE9\x80?????\x9F");
 }

@@ -8,21 +8,21 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings_values.h"
+#include "settings/settings_values.h"
 #include "settings_test_record.h"
 
 namespace {
 
-using app::collectSettings;
-using app::SettingsValues;
 using protocol::ParameterPacket;
+using settings::collectSettings;
+using settings::SettingsValues;
 using settings_test::putText;
 namespace offset = protocol::offset;
 
 class CollectSettings : public ::testing::Test {
 protected:
     protocol::CameraRecord record = settings_test::sampleRecord();
-    SettingsValues values = app::decodeCameraRecord(record);
+    SettingsValues values = settings::decodeCameraRecord(record);
     ParameterPacket packet;
 
     std::optional<std::string> collect() { return collectSettings(values, record, packet); }
@@ -146,7 +146,7 @@ TEST_F(CollectSettings, WipingPasswordsEmptiesAllSevenAndNothingElse)
     for (auto password : passwords)
         values.*password = std::string(21, 'p');
     const SettingsValues before = values;
-    app::wipePasswords(values);
+    settings::wipePasswords(values);
     for (auto password : passwords)
         EXPECT_EQ(values.*password, "");
     EXPECT_EQ(values.txtCameraDescription2, before.txtCameraDescription2);
@@ -176,7 +176,7 @@ TEST_F(CollectSettings, ALongerTextPassesOnlyAsTheCamerasOwnAndIsKept)
 {
     putText(record, offset::cameraDescription, std::string(47, 'd'));
     putText(record, offset::ddnsDomainName, std::string(95, 'q'));
-    values = app::decodeCameraRecord(record);
+    values = settings::decodeCameraRecord(record);
     ASSERT_EQ(collect(), std::nullopt);
     EXPECT_EQ(field(offset::cameraDescription, 47), counted(255, "", 47));
     EXPECT_EQ(field(offset::ddnsDomainName, 95), counted(255, "", 95));
@@ -268,7 +268,7 @@ TEST_F(CollectSettings, EachEditFillsItsOwnFieldUpToItsMaximum)
 TEST_F(CollectSettings, RadioGroupsWithoutChoiceAndUnsetOptionBits)
 {
     record.bytes[offset::optionFlags] = 0xFF;
-    values = app::decodeCameraRecord(record);
+    values = settings::decodeCameraRecord(record);
     ASSERT_EQ(collect(), std::nullopt);
     EXPECT_EQ(packet.bytes[offset::optionFlags], 0xD3); // bits 2, 3 and 5 dropped
 
@@ -325,7 +325,7 @@ TEST_F(CollectSettings, RadioValuesSurviveDecodeAndCollect)
             record.bytes[offset::networkType] = static_cast<std::uint8_t>(option % 3);
             record.bytes[offset::imageFlags] = static_cast<std::uint8_t>(image);
             record.bytes[offset::optionFlags] = static_cast<std::uint8_t>(option);
-            values = app::decodeCameraRecord(record);
+            values = settings::decodeCameraRecord(record);
             ASSERT_EQ(collect(), std::nullopt);
             ASSERT_EQ(packet.bytes[offset::networkType], option % 3);
             ASSERT_EQ(packet.bytes[offset::imageFlags], image);
@@ -336,7 +336,7 @@ TEST_F(CollectSettings, RadioValuesSurviveDecodeAndCollect)
 
 TEST(InvalidInputMessage, PutsTheLabelIn)
 {
-    EXPECT_EQ(app::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"),
+    EXPECT_EQ(settings::invalidInputMessage("Time e-mail: 23:59 ~ 00:03"),
               "Invalid input in Time e-mail: 23:59 ~ 00:03 field.\n\nPlease check again.\n");
 }
 

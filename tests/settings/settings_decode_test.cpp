@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "app/settings_values.h"
+#include "settings/settings_values.h"
 #include "settings_test_record.h"
 
 namespace {
 
-using app::decodeCameraRecord;
-using app::SettingsValues;
+using settings::decodeCameraRecord;
+using settings::SettingsValues;
 using settings_test::sampleRecord;
 namespace offset = protocol::offset;
 

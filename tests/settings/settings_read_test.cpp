@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "app/settings_values.h"
+#include "settings/settings_values.h"
 
 namespace {
 
-using app::readDottedQuad;
-using app::readInteger;
+using settings::readDottedQuad;
+using settings::readInteger;
 
 TEST(ReadDottedQuad, ScansLikeFormattedInput)
 {

@@ -1,4 +1,4 @@
-#include "tools/telviq-cli/commands.h"
+#include "cli/commands.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,17 +10,17 @@
 #include <string_view>
 #include <sys/stat.h>
 
-#include "app/settings_values.h"
+#include "cli/packet_listing.h"
+#include "cli/password_input.h"
+#include "cli/text_encoding.h"
 #include "net/exceptions.h"
 #include "protocol/code_page.h"
 #include "protocol/discovery.h"
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
-#include "tools/telviq-cli/camera_fields.h"
-#include "tools/telviq-cli/json.h"
-#include "tools/telviq-cli/packet_listing.h"
-#include "tools/telviq-cli/password_input.h"
-#include "tools/telviq-cli/text_encoding.h"
+#include "settings/camera_fields.h"
+#include "settings/json.h"
+#include "settings/settings_values.h"
 
 namespace cli {
 
@@ -183,13 +183,13 @@ bool writeTo(Environment& env, const protocol::ParameterPacket& packet)
 // Values that pass every check of the pages, so that when they fail with the changes put in,
 // the changes are at fault. Hour 12 and minute 30 keep the check of the time from refusing an
 // hour or a minute given alone, which the camera's own other half may well allow.
-app::SettingsValues neutralValues()
+settings::SettingsValues neutralValues()
 {
-    app::SettingsValues values;
-    for (const CameraField& field : cameraFields()) {
-        if (field.kind == FieldKind::choice) {
+    settings::SettingsValues values;
+    for (const settings::CameraField& field : settings::cameraFields()) {
+        if (field.kind == settings::FieldKind::choice) {
             values.*field.choice = 0;
-        } else if (field.kind == FieldKind::address) {
+        } else if (field.kind == settings::FieldKind::address) {
             values.*field.text = "0.0.0.0";
         }
     }
@@ -202,35 +202,35 @@ app::SettingsValues neutralValues()
 // The label of the first check the changes fail on their own, before anything is sent. Texts
 // are left out: one longer than its field passes as a camera's own, so only each camera's text
 // can judge it (in prepare).
-std::optional<std::string> refusedChanges(const std::vector<FieldChange>& changes)
+std::optional<std::string> refusedChanges(const std::vector<settings::FieldChange>& changes)
 {
-    app::SettingsValues values = neutralValues();
-    for (const FieldChange& change : changes) {
-        if (change.field->kind != FieldKind::text) {
-            applyChange(values, change);
+    settings::SettingsValues values = neutralValues();
+    for (const settings::FieldChange& change : changes) {
+        if (change.field->kind != settings::FieldKind::text) {
+            settings::applyChange(values, change);
         }
     }
     const protocol::CameraRecord none{};
     protocol::ParameterPacket packet;
-    auto refused = app::collectSettings(values, none, packet);
-    app::wipePasswords(values);
+    auto refused = settings::collectSettings(values, none, packet);
+    settings::wipePasswords(values);
     protocol::wipe(packet);
     return refused;
 }
 
 // The passwords given on the command line or in a settings file, wiped when the command ends.
 struct WipedWhenDone {
-    std::vector<FieldChange>& changes;
+    std::vector<settings::FieldChange>& changes;
     ~WipedWhenDone()
     {
-        for (FieldChange& change : changes)
-            if (change.field != nullptr && change.field->kind == FieldKind::password)
+        for (settings::FieldChange& change : changes)
+            if (change.field != nullptr && change.field->kind == settings::FieldKind::password)
                 protocol::wipe(change.text);
     }
 };
 
 struct Prepared {
-    app::SettingsValues values;
+    settings::SettingsValues values;
     protocol::ParameterPacket packet;
     std::optional<std::string> refused; // what the window would say, on one line
     std::string message;                // the whole message
@@ -241,21 +241,22 @@ struct Prepared {
     // Every copy of the passwords and the packet goes when it does.
     ~Prepared()
     {
-        app::wipePasswords(values);
+        settings::wipePasswords(values);
         protocol::wipe(packet);
     }
 };
 
 // What Save does with the camera's record shown and the changes typed in.
-Prepared prepare(const protocol::CameraRecord& record, const std::vector<FieldChange>& changes)
+Prepared prepare(const protocol::CameraRecord& record,
+                 const std::vector<settings::FieldChange>& changes)
 {
     Prepared prepared;
-    prepared.values = valuesOf(record);
-    for (const FieldChange& change : changes) {
-        applyChange(prepared.values, change);
+    prepared.values = settings::valuesOf(record);
+    for (const settings::FieldChange& change : changes) {
+        settings::applyChange(prepared.values, change);
     }
-    if (auto label = app::collectSettings(prepared.values, record, prepared.packet)) {
-        prepared.message = app::invalidInputMessage(*label);
+    if (auto label = settings::collectSettings(prepared.values, record, prepared.packet)) {
+        prepared.message = settings::invalidInputMessage(*label);
         prepared.refused = oneLine(prepared.message);
     }
     return prepared;
@@ -273,19 +274,19 @@ std::string quoted(const std::optional<std::string>& value)
 
 // The changes the camera does not show after a write. Passwords are never reported, so they
 // cannot be checked.
-std::vector<std::string> differences(const std::vector<FieldChange>& changes,
-                                     const app::SettingsValues& sent,
+std::vector<std::string> differences(const std::vector<settings::FieldChange>& changes,
+                                     const settings::SettingsValues& sent,
                                      const protocol::CameraRecord& now)
 {
-    const app::SettingsValues shownNow = valuesOf(now);
+    const settings::SettingsValues shownNow = settings::valuesOf(now);
     std::vector<std::string> found;
-    for (const FieldChange& change : changes) {
-        const CameraField& field = *change.field;
-        if (field.kind == FieldKind::password) {
+    for (const settings::FieldChange& change : changes) {
+        const settings::CameraField& field = *change.field;
+        if (field.kind == settings::FieldKind::password) {
             continue;
         }
-        const auto expected = expectedShownValue(field, sent);
-        const auto actual = shownValue(field, shownNow);
+        const auto expected = settings::expectedShownValue(field, sent);
+        const auto actual = settings::shownValue(field, shownNow);
         if (expected != actual) {
             found.push_back(std::string(field.name) + ": sent " + quoted(expected) +
                             ", the camera shows " + quoted(actual));
@@ -295,12 +296,12 @@ std::vector<std::string> differences(const std::vector<FieldChange>& changes,
 }
 
 // A value for the terminal: a camera's text may hold control characters.
-std::string displayValue(const CameraField& field, const app::SettingsValues& values)
+std::string displayValue(const settings::CameraField& field, const settings::SettingsValues& values)
 {
-    if (field.kind == FieldKind::choice) {
-        return shownValue(field, values).value_or("(no choice)");
+    if (field.kind == settings::FieldKind::choice) {
+        return settings::shownValue(field, values).value_or("(no choice)");
     }
-    if (field.kind == FieldKind::password) {
+    if (field.kind == settings::FieldKind::password) {
         return "(not reported)";
     }
     return protocol::cameraTextToUtf8(printable(values.*field.text));
@@ -320,22 +321,22 @@ std::string csvCell(const std::string& text)
 
 // One FIELD=VALUE argument of set. FIELD=- for a password takes the next line of the password
 // input instead, which is wiped here once checked.
-bool changeFromArgument(const std::string& argument, Environment& env, FieldChange& out,
+bool changeFromArgument(const std::string& argument, Environment& env, settings::FieldChange& out,
                         std::string& error)
 {
     const std::size_t equals = argument.find('=');
-    const CameraField* field =
-        equals == std::string::npos ? nullptr : findField(argument.substr(0, equals));
-    if (field == nullptr || field->kind != FieldKind::password ||
+    const settings::CameraField* field =
+        equals == std::string::npos ? nullptr : settings::findField(argument.substr(0, equals));
+    if (field == nullptr || field->kind != settings::FieldKind::password ||
         argument.compare(equals + 1, std::string::npos, "-") != 0) {
-        return parseAssignment(argument, out, error);
+        return settings::parseAssignment(argument, out, error);
     }
     const std::string name = field->name;
     std::string line;
     bool made = false;
     switch (readPasswordLine(env.passwordInput, name, env.err, line)) {
     case LineRead::line:
-        made = makeChange(*field, line, out, error);
+        made = settings::makeChange(*field, line, out, error);
         break;
     case LineRead::endOfInput:
         error = name + ": standard input ended before its line (" + name + "=- reads one)";
@@ -369,13 +370,13 @@ std::string shellWord(const std::string& text)
 }
 
 // A settings file with a password in it that others than its owner may read.
-void warnIfOthersCanRead(Environment& env, const std::string& path, const Json& settings)
+void warnIfOthersCanRead(Environment& env, const std::string& path, const settings::Json& json)
 {
     const bool passwords =
-        std::any_of(settings.members.begin(), settings.members.end(), [](const auto& member) {
-            const CameraField* field = findField(member.first);
-            return field != nullptr && field->kind == FieldKind::password &&
-                   member.second.type != Json::Type::null;
+        std::any_of(json.members.begin(), json.members.end(), [](const auto& member) {
+            const settings::CameraField* field = settings::findField(member.first);
+            return field != nullptr && field->kind == settings::FieldKind::password &&
+                   member.second.type != settings::Json::Type::null;
         });
     struct stat info {};
     if (passwords && stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
@@ -453,17 +454,17 @@ int commandFind(const std::vector<std::string>& args, Environment& env)
 
     const Cameras cameras = findCameras(env);
     if (a.has("--json")) {
-        Json list = Json::makeArray();
+        settings::Json list = settings::Json::makeArray();
         for (const protocol::CameraRecord& record : cameras) {
-            list.items.push_back(cameraJson(valuesOf(record)));
+            list.items.push_back(settings::cameraJson(settings::valuesOf(record)));
         }
-        env.out << writeJson(list);
+        env.out << settings::writeJson(list);
         return kExitOk;
     }
     if (a.has("--csv")) {
         env.out << "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n";
         for (const protocol::CameraRecord& record : cameras) {
-            const app::SettingsValues v = valuesOf(record);
+            const settings::SettingsValues v = settings::valuesOf(record);
             env.out << csvCell(v.txtMacAddress2) << ',' << csvCell(v.txtUsedIPAddress) << ','
                     << csvCell(protocol::cameraTextToUtf8(v.txtCameraDescription2)) << ','
                     << csvCell(protocol::cameraTextToUtf8(v.txtFirmwareVersion2)) << "\r\n";
@@ -477,7 +478,7 @@ int commandFind(const std::vector<std::string>& args, Environment& env)
     std::vector<std::vector<std::string>> rows = {
         {"#", "MAC address", "Address in use", "Firmware", "Description"}};
     for (std::size_t i = 0; i < cameras.size(); ++i) {
-        const app::SettingsValues v = valuesOf(cameras[i]);
+        const settings::SettingsValues v = settings::valuesOf(cameras[i]);
         rows.push_back({std::to_string(i + 1), v.txtMacAddress2, v.txtUsedIPAddress,
                         printable(v.txtFirmwareVersion2), printable(v.txtCameraDescription2)});
     }
@@ -524,13 +525,13 @@ int commandShow(const std::vector<std::string>& args, Environment& env)
                 << " answered the search\n";
         return kExitNotFound;
     }
-    const app::SettingsValues values = valuesOf(*record);
+    const settings::SettingsValues values = settings::valuesOf(*record);
     if (a.has("--json")) {
-        env.out << writeJson(cameraJson(values));
+        env.out << settings::writeJson(settings::cameraJson(values));
         return kExitOk;
     }
     std::string page;
-    for (const CameraField& field : cameraFields()) {
+    for (const settings::CameraField& field : settings::cameraFields()) {
         if (field.page != page) {
             page = field.page;
             env.out << page << "\n";
@@ -549,27 +550,27 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
     }
     if (a.has("--help")) {
         env.out << kSetHelp << "\nFields:\n";
-        for (const CameraField& field : cameraFields()) {
+        for (const settings::CameraField& field : settings::cameraFields()) {
             std::string values;
             switch (field.kind) {
-            case FieldKind::shown:
+            case settings::FieldKind::shown:
                 continue;
-            case FieldKind::choice:
+            case settings::FieldKind::choice:
                 for (const std::string& item : field.items) {
                     values += (values.empty() ? "" : " | ") + item;
                 }
                 break;
-            case FieldKind::text:
+            case settings::FieldKind::text:
                 values = "text, at most " + std::to_string(field.maxLength) + " characters";
                 break;
-            case FieldKind::password:
+            case settings::FieldKind::password:
                 values = "password, at most " + std::to_string(field.maxLength) +
                          " characters, or - to read it from standard input";
                 break;
-            case FieldKind::address:
+            case settings::FieldKind::address:
                 values = "dotted address, such as 192.168.0.20";
                 break;
-            case FieldKind::number:
+            case settings::FieldKind::number:
                 values = "whole number from 0 to " + std::to_string(field.maxNumber);
                 break;
             }
@@ -590,17 +591,17 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
     if (a.positional.size() < 2) {
         return usageError(env, "nothing to set: give at least one FIELD=VALUE", "set");
     }
-    std::vector<FieldChange> changes;
+    std::vector<settings::FieldChange> changes;
     // Room for all from the start: moving the changes would leave copies of passwords behind.
     changes.reserve(a.positional.size());
     const WipedWhenDone wiped{changes};
     for (std::size_t i = 1; i < a.positional.size(); ++i) {
-        FieldChange change;
+        settings::FieldChange change;
         const bool made = changeFromArgument(a.positional[i], env, change, error);
         if (made) {
             changes.push_back(change);
         }
-        if (change.field != nullptr && change.field->kind == FieldKind::password) {
+        if (change.field != nullptr && change.field->kind == settings::FieldKind::password) {
             protocol::wipe(change.text);
         }
         if (!made) {
@@ -613,7 +614,7 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
         }
     }
     if (const auto label = refusedChanges(changes)) {
-        env.err << app::invalidInputMessage(*label);
+        env.err << settings::invalidInputMessage(*label);
         return kExitInvalidInput;
     }
 
@@ -687,21 +688,21 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
     if (!file) {
         return inputError(env, "cannot read " + path);
     }
-    Json settings;
-    std::vector<FieldChange> changes;
+    settings::Json json;
+    std::vector<settings::FieldChange> changes;
     const WipedWhenDone wiped{changes};
-    if (!parseJson(text.str(), settings, error)) {
+    if (!settings::parseJson(text.str(), json, error)) {
         return inputError(env, path + ": " + error);
     }
-    warnIfOthersCanRead(env, path, settings);
-    if (!changesFromJson(settings, changes, error)) {
+    warnIfOthersCanRead(env, path, json);
+    if (!settings::changesFromJson(json, changes, error)) {
         return inputError(env, path + ": " + error);
     }
     if (changes.empty()) {
         return inputError(env, path + ": no field to write");
     }
     if (const auto label = refusedChanges(changes)) {
-        env.err << app::invalidInputMessage(*label);
+        env.err << settings::invalidInputMessage(*label);
         return kExitInvalidInput;
     }
 
@@ -727,8 +728,8 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
     std::size_t descriptionWidth = 11;
     for (const protocol::MacBytes& mac : targets) {
         if (const protocol::CameraRecord* record = cameraWithMac(cameras, mac)) {
-            descriptionWidth =
-                std::max(descriptionWidth, valuesOf(*record).txtCameraDescription2.size());
+            descriptionWidth = std::max(descriptionWidth,
+                                        settings::valuesOf(*record).txtCameraDescription2.size());
         }
     }
     env.out << protocol::cameraTextToUtf8(padded("MAC address", 19) +
@@ -738,18 +739,18 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
     int status = kExitOk;
     struct Written {
         protocol::MacBytes mac;
-        app::SettingsValues sent;
+        settings::SettingsValues sent;
 
-        Written(const protocol::MacBytes& m, const app::SettingsValues& s) : mac(m), sent(s) {}
+        Written(const protocol::MacBytes& m, const settings::SettingsValues& s) : mac(m), sent(s) {}
         Written(const Written&) = default;
         Written& operator=(const Written&) = default;
-        ~Written() { app::wipePasswords(sent); }
+        ~Written() { settings::wipePasswords(sent); }
     };
     std::vector<Written> written;
     for (const protocol::MacBytes& mac : targets) {
         const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
         const std::string description =
-            record ? printable(valuesOf(*record).txtCameraDescription2) : "";
+            record ? printable(settings::valuesOf(*record).txtCameraDescription2) : "";
         env.out << protocol::cameraTextToUtf8(padded(protocol::formatMac(mac), 19) +
                                               padded(description, descriptionWidth + 2));
         if (record == nullptr) {

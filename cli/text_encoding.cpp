@@ -1,4 +1,4 @@
-#include "tools/telviq-cli/text_encoding.h"
+#include "cli/text_encoding.h"
 
 #include <cstdint>
 

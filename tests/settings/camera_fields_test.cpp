@@ -2,43 +2,43 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_values.h"
 #include "protocol/packets.h"
-#include "tools/telviq-cli/camera_fields.h"
-#include "tools/telviq-cli/json.h"
+#include "settings/camera_fields.h"
+#include "settings/json.h"
+#include "settings/settings_values.h"
 #include "tools/virtual-cameras/camera.h"
 
 namespace off = protocol::offset;
-using cli::FieldChange;
+using settings::FieldChange;
 
 namespace {
 
-FieldChange assigned(const std::string& argument)
+settings::FieldChange assigned(const std::string& argument)
 {
-    FieldChange change;
+    settings::FieldChange change;
     std::string error;
-    EXPECT_TRUE(cli::parseAssignment(argument, change, error)) << argument << ": " << error;
+    EXPECT_TRUE(settings::parseAssignment(argument, change, error)) << argument << ": " << error;
     return change;
 }
 
 std::string refusal(const std::string& argument)
 {
-    FieldChange change;
+    settings::FieldChange change;
     std::string error;
-    EXPECT_FALSE(cli::parseAssignment(argument, change, error)) << "accepted: " << argument;
+    EXPECT_FALSE(settings::parseAssignment(argument, change, error)) << "accepted: " << argument;
     return error;
 }
 
 // The packet Save builds for the record with the changes typed in.
 protocol::ParameterPacket packed(const protocol::CameraRecord& record,
-                                 const std::vector<FieldChange>& changes)
+                                 const std::vector<settings::FieldChange>& changes)
 {
-    app::SettingsValues values = cli::valuesOf(record);
-    for (const FieldChange& change : changes) {
-        cli::applyChange(values, change);
+    settings::SettingsValues values = settings::valuesOf(record);
+    for (const settings::FieldChange& change : changes) {
+        settings::applyChange(values, change);
     }
     protocol::ParameterPacket packet;
-    const auto refused = app::collectSettings(values, record, packet);
+    const auto refused = settings::collectSettings(values, record, packet);
     EXPECT_FALSE(refused) << *refused;
     return packet;
 }
@@ -72,7 +72,7 @@ TEST(CameraFields, EachNameLandsInItsOwnPlaceOfThePacket)
     };
     // The first 16 are texts and get their name's first letters; the rest are addresses and get
     // 198.51.100.<their offset's low byte>.
-    std::vector<FieldChange> changes;
+    std::vector<settings::FieldChange> changes;
     for (std::size_t i = 0; i < std::size(texts); ++i) {
         const auto& [name, at] = texts[i];
         changes.push_back(assigned(std::string(name) + "=" +
@@ -122,12 +122,12 @@ TEST(CameraFields, ValuesAreCheckedForTheirKindOfField)
 
     // Longer than its field only as the camera's own text, which then stays as it is; the
     // window's check judges that, with the camera's text at hand.
-    const FieldChange longer = assigned("ddnsDomainName=" + std::string(82, 'd'));
+    const settings::FieldChange longer = assigned("ddnsDomainName=" + std::string(82, 'd'));
     protocol::CameraRecord record = camsim::generatedCamera(1).record;
-    app::SettingsValues values = cli::valuesOf(record);
-    cli::applyChange(values, longer);
+    settings::SettingsValues values = settings::valuesOf(record);
+    settings::applyChange(values, longer);
     protocol::ParameterPacket packet;
-    EXPECT_EQ(app::collectSettings(values, record, packet), "DDNS Domain Name");
+    EXPECT_EQ(settings::collectSettings(values, record, packet), "DDNS Domain Name");
     camsim::setCountedText(record, camsim::textFields()[8], std::string(82, 'd'));
     EXPECT_EQ(packed(record, {longer}).bytes[off::ddnsDomainName], protocol::kKeepMarker);
     // One character is one camera byte of Windows-1252, however many bytes UTF-8 gives it.
@@ -151,13 +151,13 @@ TEST(CameraFields, ValuesAreCheckedForTheirKindOfField)
 
 TEST(CameraFields, SettingsFileTakesWhatShowPrintsAndSkipsWhatCannotBeWritten)
 {
-    cli::Json settings;
+    settings::Json json;
     std::string error;
-    ASSERT_TRUE(cli::parseJson(R"({"macAddress": "00-11-22-33-44-55", "networkType": null,
+    ASSERT_TRUE(settings::parseJson(R"({"macAddress": "00-11-22-33-44-55", "networkType": null,
         "hour": 7, "minute": "30", "motionImage": 1, "adminPassword": "secret"})",
-                               settings, error));
-    std::vector<FieldChange> changes;
-    ASSERT_TRUE(cli::changesFromJson(settings, changes, error)) << error;
+                                    json, error));
+    std::vector<settings::FieldChange> changes;
+    ASSERT_TRUE(settings::changesFromJson(json, changes, error)) << error;
     ASSERT_EQ(changes.size(), 4u);
     EXPECT_EQ(changes[0].field->name, std::string("hour"));
     EXPECT_EQ(changes[0].text, "7");
@@ -171,8 +171,8 @@ TEST(CameraFields, SettingsFileTakesWhatShowPrintsAndSkipsWhatCannotBeWritten)
         {R"([{"hour": 7}])", "the settings must be one JSON object of fields"},
     };
     for (const auto& [text, expected] : refused) {
-        ASSERT_TRUE(cli::parseJson(text, settings, error)) << error;
-        EXPECT_FALSE(cli::changesFromJson(settings, changes, error)) << text;
+        ASSERT_TRUE(settings::parseJson(text, json, error)) << error;
+        EXPECT_FALSE(settings::changesFromJson(json, changes, error)) << text;
         EXPECT_EQ(error, expected);
     }
 }
@@ -183,14 +183,15 @@ TEST(CameraFields, ShowJsonAppliedUnchangedSendsAPacketThatChangesNothing)
     camsim::setCountedText(camera.record, camsim::textFields()[6], "Caf\xE9 \"A\\B\"\t\x01 \xFF");
     camsim::setCountedTextNone(camera.record, camsim::textFields()[7]);
     camsim::setCountedText(camera.record, camsim::textFields()[8], std::string(95, 'd'));
-    const std::string text = cli::writeJson(cli::cameraJson(cli::valuesOf(camera.record)));
+    const std::string text =
+        settings::writeJson(settings::cameraJson(settings::valuesOf(camera.record)));
     EXPECT_EQ(text.find("Password\""), std::string::npos) << "no password is ever printed";
 
-    cli::Json back;
+    settings::Json back;
     std::string error;
-    std::vector<FieldChange> changes;
-    ASSERT_TRUE(cli::parseJson(text, back, error)) << error;
-    ASSERT_TRUE(cli::changesFromJson(back, changes, error)) << error;
+    std::vector<settings::FieldChange> changes;
+    ASSERT_TRUE(settings::parseJson(text, back, error)) << error;
+    ASSERT_TRUE(settings::changesFromJson(back, changes, error)) << error;
     const protocol::ParameterPacket viaJson = packed(camera.record, changes);
     EXPECT_EQ(viaJson.bytes, packed(camera.record, {}).bytes);
     EXPECT_EQ(viaJson.bytes[off::cameraDescription], protocol::kKeepMarker);
@@ -202,10 +203,10 @@ TEST(CameraFields, RadioValuesWithoutAnItemShowAsNoChoice)
     protocol::CameraRecord record = camsim::generatedCamera(1).record;
     record.bytes[off::networkType] = 3;
     record.bytes[off::imageFlags] = 0x06; // brightness 3
-    const cli::Json json = cli::cameraJson(cli::valuesOf(record));
-    EXPECT_EQ(json.member("networkType")->type, cli::Json::Type::null);
-    EXPECT_EQ(json.member("imageBrightness")->type, cli::Json::Type::null);
-    EXPECT_EQ(json.member("hour")->type, cli::Json::Type::number);
+    const settings::Json json = settings::cameraJson(settings::valuesOf(record));
+    EXPECT_EQ(json.member("networkType")->type, settings::Json::Type::null);
+    EXPECT_EQ(json.member("imageBrightness")->type, settings::Json::Type::null);
+    EXPECT_EQ(json.member("hour")->type, settings::Json::Type::number);
 
     // As in a window that shows this camera first: no network type chosen goes out as 255.
     const protocol::ParameterPacket packet = packed(record, {});

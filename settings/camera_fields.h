@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_values.h"
 #include "protocol/packets.h"
-#include "tools/telviq-cli/json.h"
+#include "settings/json.h"
+#include "settings/settings_values.h"
 
-namespace cli {
+namespace settings {
 
 enum class FieldKind {
     shown,    // reported by the camera, never written
@@ -26,11 +26,11 @@ struct CameraField {
     const char* name;
     const char* page;
     FieldKind kind;
-    std::string app::SettingsValues::*text = nullptr; // every kind but choice
-    int app::SettingsValues::*choice = nullptr;       // choice only
-    std::vector<std::string> items;                   // choice only
-    std::size_t maxLength = 0;                        // text and password
-    int maxNumber = 0;                                // number only; the least is 0
+    std::string SettingsValues::*text = nullptr; // every kind but choice
+    int SettingsValues::*choice = nullptr;       // choice only
+    std::vector<std::string> items;              // choice only
+    std::size_t maxLength = 0;                   // text and password
+    int maxNumber = 0;                           // number only; the least is 0
 };
 
 // In the order of the pages, as the window shows them.
@@ -65,21 +65,20 @@ bool parseAssignment(const std::string& argument, FieldChange& out, std::string&
 // fields a camera only reports are skipped, and so are members that are null.
 bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::string& error);
 
-void applyChange(app::SettingsValues& values, const FieldChange& change);
+void applyChange(SettingsValues& values, const FieldChange& change);
 
 // What the pages show for a record when they are first filled: a radio value without an item
 // leaves its group with no choice.
-app::SettingsValues valuesOf(const protocol::CameraRecord& record);
+SettingsValues valuesOf(const protocol::CameraRecord& record);
 
 // The value as the pages show it (UTF-8); nothing for a radio group with no choice.
-std::optional<std::string> shownValue(const CameraField& field, const app::SettingsValues& values);
+std::optional<std::string> shownValue(const CameraField& field, const SettingsValues& values);
 
 // What the camera should show for this field after taking a packet built from `sent`: the value
 // given, with numbers compared as numbers.
-std::optional<std::string> expectedShownValue(const CameraField& field,
-                                              const app::SettingsValues& sent);
+std::optional<std::string> expectedShownValue(const CameraField& field, const SettingsValues& sent);
 
 // Every reported field of a camera; passwords are left out, since cameras never report them.
-Json cameraJson(const app::SettingsValues& values);
+Json cameraJson(const SettingsValues& values);
 
-} // namespace cli
+} // namespace settings

@@ -1,15 +1,15 @@
-#include "tools/telviq-cli/camera_fields.h"
+#include "settings/camera_fields.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "protocol/code_page.h"
 
-namespace cli {
+namespace settings {
 
 namespace {
 
-using V = app::SettingsValues;
+using V = SettingsValues;
 namespace maxLength = protocol::maxLength;
 
 CameraField shown(const char* name, const char* page, std::string V::*member)
@@ -329,7 +329,7 @@ bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::s
     return true;
 }
 
-void applyChange(app::SettingsValues& values, const FieldChange& change)
+void applyChange(SettingsValues& values, const FieldChange& change)
 {
     const CameraField& field = *change.field;
     if (field.kind == FieldKind::choice) {
@@ -339,9 +339,9 @@ void applyChange(app::SettingsValues& values, const FieldChange& change)
     }
 }
 
-app::SettingsValues valuesOf(const protocol::CameraRecord& record)
+SettingsValues valuesOf(const protocol::CameraRecord& record)
 {
-    app::SettingsValues values = app::decodeCameraRecord(record);
+    SettingsValues values = decodeCameraRecord(record);
     for (const CameraField& field : cameraFields()) {
         if (field.kind == FieldKind::choice) {
             int& index = values.*field.choice;
@@ -353,7 +353,7 @@ app::SettingsValues valuesOf(const protocol::CameraRecord& record)
     return values;
 }
 
-std::optional<std::string> shownValue(const CameraField& field, const app::SettingsValues& values)
+std::optional<std::string> shownValue(const CameraField& field, const SettingsValues& values)
 {
     if (field.kind == FieldKind::choice) {
         const int index = values.*field.choice;
@@ -365,8 +365,7 @@ std::optional<std::string> shownValue(const CameraField& field, const app::Setti
     return protocol::cameraTextToUtf8(values.*field.text);
 }
 
-std::optional<std::string> expectedShownValue(const CameraField& field,
-                                              const app::SettingsValues& sent)
+std::optional<std::string> expectedShownValue(const CameraField& field, const SettingsValues& sent)
 {
     // Not read back the way the packet was packed: "10.0.0.300" went out as 10.0.0.44, and a
     // camera showing that has not taken what was asked for. A value given is an address in its
@@ -379,7 +378,7 @@ std::optional<std::string> expectedShownValue(const CameraField& field,
     return shownValue(field, sent);
 }
 
-Json cameraJson(const app::SettingsValues& values)
+Json cameraJson(const SettingsValues& values)
 {
     Json object = Json::makeObject();
     for (const CameraField& field : cameraFields()) {
@@ -390,7 +389,7 @@ Json cameraJson(const app::SettingsValues& values)
         if (!value) {
             object.add(field.name, Json{});
         } else if (field.kind == FieldKind::number) {
-            object.add(field.name, Json::makeNumber(app::readInteger(*value)));
+            object.add(field.name, Json::makeNumber(readInteger(*value)));
         } else {
             object.add(field.name, Json::makeString(*value));
         }
@@ -398,4 +397,4 @@ Json cameraJson(const app::SettingsValues& values)
     return object;
 }
 
-} // namespace cli
+} // namespace settings

@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "app/settings_values.h"
 #include "protocol/packets.h"
 #include "protocol/wipe.h"
+#include "settings/settings_values.h"
 
-namespace app {
+namespace settings {
 
 namespace {
 
@@ -244,4 +244,4 @@ std::string invalidInputMessage(const std::string& label)
     return "Invalid input in " + label + " field.\n\nPlease check again.\n";
 }
 
-} // namespace app
+} // namespace settings

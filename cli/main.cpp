@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
 #include "net/udp_endpoint.h"
-#include "tools/telviq-cli/camera_fields.h"
-#include "tools/telviq-cli/commands.h"
+#include "settings/camera_fields.h"
 
 int main(int argc, char** argv)
 {
@@ -21,8 +21,8 @@ int main(int argc, char** argv)
         if (equals == nullptr) {
             continue;
         }
-        const cli::CameraField* field = cli::findField(std::string(argv[i], equals));
-        if (field != nullptr && field->kind == cli::FieldKind::password) {
+        const settings::CameraField* field = settings::findField(std::string(argv[i], equals));
+        if (field != nullptr && field->kind == settings::FieldKind::password) {
             std::fill(equals + 1, equals + std::strlen(equals), '*');
         }
     }

@@ -1,4 +1,4 @@
-#include "tools/telviq-cli/password_input.h"
+#include "cli/password_input.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,11 +1,11 @@
-#include "tools/telviq-cli/json.h"
+#include "settings/json.h"
 
 #include <cstdint>
 #include <cstdio>
 
-#include "tools/telviq-cli/text_encoding.h"
+#include "protocol/code_page.h"
 
-namespace cli {
+namespace settings {
 
 namespace {
 
@@ -223,7 +223,7 @@ private:
             }
             code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
         }
-        appendUtf8(out, code);
+        protocol::appendUtf8(out, code);
         return true;
     }
 
@@ -253,7 +253,7 @@ private:
                 out += c;
             }
         }
-        if (!isValidUtf8(out)) {
+        if (!protocol::isValidUtf8(out)) {
             pos_ = start;
             return fail("a string that is not valid UTF-8");
         }
@@ -463,4 +463,4 @@ std::string writeJson(const Json& value)
     return out;
 }
 
-} // namespace cli
+} // namespace settings

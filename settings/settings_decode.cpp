@@ -1,10 +1,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings_values.h"
 #include "protocol/packets.h"
+#include "settings/settings_values.h"
 
-namespace app {
+namespace settings {
 
 namespace {
 
@@ -76,4 +76,4 @@ SettingsValues decodeCameraRecord(const protocol::CameraRecord& record)
     return values;
 }
 
-} // namespace app
+} // namespace settings

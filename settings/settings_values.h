@@ -5,7 +5,7 @@
 
 #include "protocol/packets.h"
 
-namespace app {
+namespace settings {
 
 // What the five settings pages hold, member for member named after the control: the edits'
 // texts and the radio groups' item indexes (-1 when no item is chosen).
@@ -83,4 +83,4 @@ void wipePasswords(SettingsValues& values);
 // "Invalid input in %s field.\n\nPlease check again.\n" with the label put in.
 std::string invalidInputMessage(const std::string& label);
 
-} // namespace app
+} // namespace settings

@@ -1,12 +1,12 @@
-#include "tools/telviq-cli/packet_listing.h"
+#include "cli/packet_listing.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
+#include "cli/text_encoding.h"
 #include "protocol/code_page.h"
-#include "tools/telviq-cli/camera_fields.h"
-#include "tools/telviq-cli/text_encoding.h"
+#include "settings/camera_fields.h"
 
 namespace cli {
 
@@ -16,7 +16,7 @@ namespace offset = protocol::offset;
 
 std::string choiceText(const char* name, int value)
 {
-    const CameraField* field = findField(name);
+    const settings::CameraField* field = settings::findField(name);
     std::string text = std::to_string(value);
     if (field != nullptr && value < static_cast<int>(field->items.size())) {
         return text + " (" + field->items[static_cast<std::size_t>(value)] + ")";

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-namespace cli {
+namespace settings {
 
 // The small part of JSON the settings files need. Objects keep their members in the order
 // written; numbers keep the text they were written with, since every number here is a byte.
@@ -36,4 +36,4 @@ bool parseJson(const std::string& text, Json& out, std::string& error);
 // Indented by two spaces, with a final newline.
 std::string writeJson(const Json& value);
 
-} // namespace cli
+} // namespace settings
