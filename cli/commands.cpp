@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string_view>
 #include <sys/stat.h>
@@ -19,7 +20,7 @@
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
 #include "settings/camera_fields.h"
-#include "settings/json.h"
+#include "settings/settings_file.h"
 #include "settings/settings_values.h"
 
 namespace cli {
@@ -370,16 +371,10 @@ std::string shellWord(const std::string& text)
 }
 
 // A settings file with a password in it that others than its owner may read.
-void warnIfOthersCanRead(Environment& env, const std::string& path, const settings::Json& json)
+void warnIfOthersCanRead(Environment& env, const std::string& path)
 {
-    const bool passwords =
-        std::any_of(json.members.begin(), json.members.end(), [](const auto& member) {
-            const settings::CameraField* field = settings::findField(member.first);
-            return field != nullptr && field->kind == settings::FieldKind::password &&
-                   member.second.type != settings::Json::Type::null;
-        });
     struct stat info {};
-    if (passwords && stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+    if (stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
         env.err << "telviq-cli: warning: " << path
                 << " holds passwords and other users can read it (chmod 600 " << shellWord(path)
                 << ")\n";
@@ -454,11 +449,11 @@ int commandFind(const std::vector<std::string>& args, Environment& env)
 
     const Cameras cameras = findCameras(env);
     if (a.has("--json")) {
-        settings::Json list = settings::Json::makeArray();
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const protocol::CameraRecord& record : cameras) {
-            list.items.push_back(settings::cameraJson(settings::valuesOf(record)));
+            list.push_back(settings::settingsJson(settings::valuesOf(record)));
         }
-        env.out << settings::writeJson(list);
+        env.out << settings::jsonText(list);
         return kExitOk;
     }
     if (a.has("--csv")) {
@@ -527,7 +522,7 @@ int commandShow(const std::vector<std::string>& args, Environment& env)
     }
     const settings::SettingsValues values = settings::valuesOf(*record);
     if (a.has("--json")) {
-        env.out << settings::writeJson(settings::cameraJson(values));
+        env.out << settings::writeSettingsFile(values);
         return kExitOk;
     }
     std::string page;
@@ -688,15 +683,16 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
     if (!file) {
         return inputError(env, "cannot read " + path);
     }
-    settings::Json json;
-    std::vector<settings::FieldChange> changes;
-    const WipedWhenDone wiped{changes};
-    if (!settings::parseJson(text.str(), json, error)) {
-        return inputError(env, path + ": " + error);
+    settings::SettingsFile contents;
+    const WipedWhenDone wiped{contents.changes};
+    const std::vector<settings::FieldChange>& changes = contents.changes;
+    settings::SettingsFileError fault;
+    const bool read = settings::readSettingsFile(text.str(), contents, fault);
+    if (contents.holdsPasswords) {
+        warnIfOthersCanRead(env, path);
     }
-    warnIfOthersCanRead(env, path, json);
-    if (!settings::changesFromJson(json, changes, error)) {
-        return inputError(env, path + ": " + error);
+    if (!read) {
+        return inputError(env, path + ": " + fault.text());
     }
     if (changes.empty()) {
         return inputError(env, path + ": no field to write");

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "protocol/code_page.h"
+
 namespace cli {
 
 std::string printable(const std::string& bytes)

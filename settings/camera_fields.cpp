@@ -133,20 +133,6 @@ std::string itemList(const CameraField& field)
     return list + " (or 0 to " + std::to_string(field.items.size() - 1) + ")";
 }
 
-bool isWholeNumber(const std::string& token)
-{
-    std::size_t i = token[0] == '-' ? 1 : 0;
-    if (i >= token.size()) {
-        return false;
-    }
-    for (; i < token.size(); ++i) {
-        if (token[i] < '0' || token[i] > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -293,42 +279,6 @@ bool parseAssignment(const std::string& argument, FieldChange& out, std::string&
     return makeChange(*field, argument.substr(equals + 1), out, error);
 }
 
-bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::string& error)
-{
-    if (settings.type != Json::Type::object) {
-        error = "the settings must be one JSON object of fields";
-        return false;
-    }
-    out.clear();
-    for (const auto& [name, value] : settings.members) {
-        const CameraField* field = findField(name);
-        if (field == nullptr) {
-            error = "unknown field \"" + name + "\"";
-            return false;
-        }
-        if (field->kind == FieldKind::shown || value.type == Json::Type::null) {
-            continue;
-        }
-        const bool numeric = field->kind == FieldKind::number || field->kind == FieldKind::choice;
-        std::string typed;
-        if (value.type == Json::Type::string) {
-            typed = value.text;
-        } else if (numeric && value.type == Json::Type::number && isWholeNumber(value.text)) {
-            typed = value.text;
-        } else {
-            error = name + (numeric ? ": a string or a whole number was expected"
-                                    : ": a string was expected");
-            return false;
-        }
-        FieldChange change;
-        if (!makeChange(*field, typed, change, error)) {
-            return false;
-        }
-        out.push_back(change);
-    }
-    return true;
-}
-
 void applyChange(SettingsValues& values, const FieldChange& change)
 {
     const CameraField& field = *change.field;
@@ -376,25 +326,6 @@ std::optional<std::string> expectedShownValue(const CameraField& field, const Se
         }
     }
     return shownValue(field, sent);
-}
-
-Json cameraJson(const SettingsValues& values)
-{
-    Json object = Json::makeObject();
-    for (const CameraField& field : cameraFields()) {
-        if (field.kind == FieldKind::password) {
-            continue;
-        }
-        const std::optional<std::string> value = shownValue(field, values);
-        if (!value) {
-            object.add(field.name, Json{});
-        } else if (field.kind == FieldKind::number) {
-            object.add(field.name, Json::makeNumber(readInteger(*value)));
-        } else {
-            object.add(field.name, Json::makeString(*value));
-        }
-    }
-    return object;
 }
 
 } // namespace settings

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "protocol/packets.h"
-#include "settings/json.h"
 #include "settings/settings_values.h"
 
 namespace settings {
@@ -58,12 +57,8 @@ struct FieldChange {
 bool makeChange(const CameraField& field, const std::string& value, FieldChange& out,
                 std::string& error);
 
-// "FIELD=VALUE" from the command line.
+// "FIELD=VALUE", a change as the command line writes it.
 bool parseAssignment(const std::string& argument, FieldChange& out, std::string& error);
-
-// A settings file: an object of fields, as `show --json` prints it or any part of it. The
-// fields a camera only reports are skipped, and so are members that are null.
-bool changesFromJson(const Json& settings, std::vector<FieldChange>& out, std::string& error);
 
 void applyChange(SettingsValues& values, const FieldChange& change);
 
@@ -77,8 +72,5 @@ std::optional<std::string> shownValue(const CameraField& field, const SettingsVa
 // What the camera should show for this field after taking a packet built from `sent`: the value
 // given, with numbers compared as numbers.
 std::optional<std::string> expectedShownValue(const CameraField& field, const SettingsValues& sent);
-
-// Every reported field of a camera; passwords are left out, since cameras never report them.
-Json cameraJson(const SettingsValues& values);
 
 } // namespace settings

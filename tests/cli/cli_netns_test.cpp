@@ -8,13 +8,13 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-#include "settings/json.h"
 #include "tests/support/netns_lab.h"
 
 extern char** environ;
@@ -49,29 +49,30 @@ std::string tempPath(const char* stem)
     return path;
 }
 
-settings::Json parsedJson(const std::string& text)
+using Json = nlohmann::ordered_json;
+
+Json parsedJson(const std::string& text)
 {
-    settings::Json value;
-    std::string error;
-    EXPECT_TRUE(settings::parseJson(text, value, error)) << error << "\n" << text;
+    Json value = Json::parse(text, nullptr, false);
+    EXPECT_FALSE(value.is_discarded()) << text;
     return value;
 }
 
-const settings::Json* cameraWithMac(const settings::Json& list, const std::string& mac)
+const Json* cameraWithMac(const Json& list, const std::string& mac)
 {
-    for (const settings::Json& camera : list.items) {
-        const settings::Json* field = camera.member("macAddress");
-        if (field != nullptr && field->text == mac) {
+    for (const Json& camera : list) {
+        if (camera.value("macAddress", "") == mac) {
             return &camera;
         }
     }
     return nullptr;
 }
 
-std::string textOf(const settings::Json* camera, const char* name)
+std::string textOf(const Json* camera, const char* name)
 {
-    const settings::Json* field = camera ? camera->member(name) : nullptr;
-    return field ? field->text : "(missing)";
+    return camera && camera->contains(name) && camera->at(name).is_string()
+               ? camera->at(name).get<std::string>()
+               : "(missing)";
 }
 
 class CliLab : public ::testing::Test {
@@ -193,22 +194,22 @@ TEST_F(CliLab, FindJsonListsEveryCameraAndRefusedWritesSendNoPacket)
 
     const Outcome found = cli({"find", "--json"});
     ASSERT_EQ(found.status, 0) << found.err;
-    const settings::Json list = parsedJson(found.out);
-    ASSERT_EQ(list.items.size(), 2u) << found.out;
+    const Json list = parsedJson(found.out);
+    ASSERT_EQ(list.size(), 2u) << found.out;
 
-    const settings::Json* front = cameraWithMac(list, "02-00-5E-00-00-01");
+    const Json* front = cameraWithMac(list, "02-00-5E-00-00-01");
     ASSERT_NE(front, nullptr) << found.out;
     EXPECT_EQ(textOf(front, "cameraDescription"), "Front door");
     EXPECT_EQ(textOf(front, "networkType"), "DHCP");
     EXPECT_EQ(textOf(front, "ipAddress"), "203.0.113.21");
     EXPECT_EQ(textOf(front, "usedIPAddress"), "203.0.113.121");
     EXPECT_EQ(textOf(front, "firmwareVersion"), "V2.4.1");
-    EXPECT_EQ(front->member("hour")->text, "6");
+    EXPECT_EQ(front->at("hour"), 6);
     EXPECT_EQ(textOf(cameraWithMac(list, "02-00-5E-00-00-02"), "cameraDescription"), "Yard");
 
     std::string names;
-    for (const auto& member : front->members) {
-        names += member.first + " ";
+    for (const auto& [name, value] : front->items()) {
+        names += name + " ";
     }
     EXPECT_EQ(names, "macAddress usedIPAddress firmwareVersion cameraDescription motionImage "
                      "antiFlicker imageResolution imageQuality imageBrightness upsideDown "
@@ -235,8 +236,8 @@ TEST_F(CliLab, SetDescriptionAndAddressIsAcknowledgedAndTheNextFindShowsIt)
 
     const Outcome found = cli({"find", "--json"});
     ASSERT_EQ(found.status, 0) << found.err;
-    const settings::Json list = parsedJson(found.out);
-    const settings::Json* gate = cameraWithMac(list, "02-00-5E-00-00-02");
+    const Json list = parsedJson(found.out);
+    const Json* gate = cameraWithMac(list, "02-00-5E-00-00-02");
     EXPECT_EQ(textOf(gate, "cameraDescription"), "Gate 7");
     EXPECT_EQ(textOf(gate, "ipAddress"), "203.0.113.77");
     // The other camera was not named and kept its values.
@@ -295,12 +296,12 @@ TEST_F(CliLab, ApplyAllWritesEveryCameraAndReportsEach)
     }
 
     const Outcome found = cli({"find", "--json"});
-    const settings::Json list = parsedJson(found.out);
-    ASSERT_EQ(list.items.size(), 3u) << "a camera that answers twice is listed once";
-    for (const settings::Json& camera : list.items) {
+    const Json list = parsedJson(found.out);
+    ASSERT_EQ(list.size(), 3u) << "a camera that answers twice is listed once";
+    for (const Json& camera : list) {
         EXPECT_EQ(textOf(&camera, "emailReceiver"), "noc@example.net");
         EXPECT_EQ(textOf(&camera, "smtpIpAddress"), "198.51.100.25");
         EXPECT_EQ(textOf(&camera, "smtpServerType"), "SMTP IP Address:");
-        EXPECT_EQ(camera.member("minute")->text, "15");
+        EXPECT_EQ(camera.at("minute"), 15);
     }
 }

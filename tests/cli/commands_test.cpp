@@ -4,6 +4,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +13,6 @@
 #include "cli/text_encoding.h"
 #include "net/exceptions.h"
 #include "settings/camera_fields.h"
-#include "settings/json.h"
 #include "settings/settings_values.h"
 #include "tests/protocol/scripted_endpoint.h"
 #include "tools/virtual-cameras/camera.h"
@@ -344,11 +344,9 @@ TEST_F(Commands, FindListsEachCameraOnceInTableCsvAndJson)
 
     out.str("");
     ASSERT_EQ(run({"find", "--json"}), cli::kExitOk);
-    settings::Json list;
-    std::string error;
-    ASSERT_TRUE(settings::parseJson(out.str(), list, error)) << error;
-    ASSERT_EQ(list.items.size(), 2u);
-    EXPECT_EQ(list.items[0].member("cameraDescription")->text, "Gate, \"north\"");
+    const auto list = nlohmann::ordered_json::parse(out.str());
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].at("cameraDescription"), "Gate, \"north\"");
 }
 
 TEST_F(Commands, ApplyWritesEachCameraNamedAndReportsARowForEach)
@@ -391,8 +389,8 @@ TEST_F(Commands, ApplyRefusesABadSettingsFileBeforeSearching)
     path = settingsFile("{\"hour\": 7,\n \"minute\": 70,}");
     EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
     EXPECT_EQ(err.str(), "telviq-cli: " + path +
-                             ": line 2, column 15: a member name in double "
-                             "quotes was expected\n");
+                             ": line 2, column 15: syntax error while parsing object key - "
+                             "unexpected '}'; expected string literal\n");
 
     EXPECT_TRUE(endpoint.sends.empty());
 }

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "protocol/packets.h"
 #include "settings/camera_fields.h"
-#include "settings/json.h"
+#include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "tools/virtual-cameras/camera.h"
 
@@ -151,13 +152,13 @@ TEST(CameraFields, ValuesAreCheckedForTheirKindOfField)
 
 TEST(CameraFields, SettingsFileTakesWhatShowPrintsAndSkipsWhatCannotBeWritten)
 {
-    settings::Json json;
-    std::string error;
-    ASSERT_TRUE(settings::parseJson(R"({"macAddress": "00-11-22-33-44-55", "networkType": null,
+    settings::SettingsFile file;
+    settings::SettingsFileError error;
+    ASSERT_TRUE(
+        settings::readSettingsFile(R"({"macAddress": "00-11-22-33-44-55", "networkType": null,
         "hour": 7, "minute": "30", "motionImage": 1, "adminPassword": "secret"})",
-                                    json, error));
-    std::vector<settings::FieldChange> changes;
-    ASSERT_TRUE(settings::changesFromJson(json, changes, error)) << error;
+                                   file, error));
+    const std::vector<settings::FieldChange>& changes = file.changes;
     ASSERT_EQ(changes.size(), 4u);
     EXPECT_EQ(changes[0].field->name, std::string("hour"));
     EXPECT_EQ(changes[0].text, "7");
@@ -171,9 +172,8 @@ TEST(CameraFields, SettingsFileTakesWhatShowPrintsAndSkipsWhatCannotBeWritten)
         {R"([{"hour": 7}])", "the settings must be one JSON object of fields"},
     };
     for (const auto& [text, expected] : refused) {
-        ASSERT_TRUE(settings::parseJson(text, json, error)) << error;
-        EXPECT_FALSE(settings::changesFromJson(json, changes, error)) << text;
-        EXPECT_EQ(error, expected);
+        EXPECT_FALSE(settings::readSettingsFile(text, file, error)) << text;
+        EXPECT_EQ(error.text(), expected);
     }
 }
 
@@ -183,16 +183,13 @@ TEST(CameraFields, ShowJsonAppliedUnchangedSendsAPacketThatChangesNothing)
     camsim::setCountedText(camera.record, camsim::textFields()[6], "Caf\xE9 \"A\\B\"\t\x01 \xFF");
     camsim::setCountedTextNone(camera.record, camsim::textFields()[7]);
     camsim::setCountedText(camera.record, camsim::textFields()[8], std::string(95, 'd'));
-    const std::string text =
-        settings::writeJson(settings::cameraJson(settings::valuesOf(camera.record)));
+    const std::string text = settings::writeSettingsFile(settings::valuesOf(camera.record));
     EXPECT_EQ(text.find("Password\""), std::string::npos) << "no password is ever printed";
 
-    settings::Json back;
-    std::string error;
-    std::vector<settings::FieldChange> changes;
-    ASSERT_TRUE(settings::parseJson(text, back, error)) << error;
-    ASSERT_TRUE(settings::changesFromJson(back, changes, error)) << error;
-    const protocol::ParameterPacket viaJson = packed(camera.record, changes);
+    settings::SettingsFile back;
+    settings::SettingsFileError error;
+    ASSERT_TRUE(settings::readSettingsFile(text, back, error)) << error.text();
+    const protocol::ParameterPacket viaJson = packed(camera.record, back.changes);
     EXPECT_EQ(viaJson.bytes, packed(camera.record, {}).bytes);
     EXPECT_EQ(viaJson.bytes[off::cameraDescription], protocol::kKeepMarker);
     EXPECT_EQ(viaJson.bytes[off::ddnsDomainName], protocol::kKeepMarker);
@@ -203,10 +200,10 @@ TEST(CameraFields, RadioValuesWithoutAnItemShowAsNoChoice)
     protocol::CameraRecord record = camsim::generatedCamera(1).record;
     record.bytes[off::networkType] = 3;
     record.bytes[off::imageFlags] = 0x06; // brightness 3
-    const settings::Json json = settings::cameraJson(settings::valuesOf(record));
-    EXPECT_EQ(json.member("networkType")->type, settings::Json::Type::null);
-    EXPECT_EQ(json.member("imageBrightness")->type, settings::Json::Type::null);
-    EXPECT_EQ(json.member("hour")->type, settings::Json::Type::number);
+    const nlohmann::ordered_json json = settings::settingsJson(settings::valuesOf(record));
+    EXPECT_TRUE(json.at("networkType").is_null());
+    EXPECT_TRUE(json.at("imageBrightness").is_null());
+    EXPECT_TRUE(json.at("hour").is_number());
 
     // As in a window that shows this camera first: no network type chosen goes out as 255.
     const protocol::ParameterPacket packet = packed(record, {});

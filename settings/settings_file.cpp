@@ -1,0 +1,236 @@
+#include "settings/settings_file.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace settings {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Deeper than any settings file; copying or comparing a value recurses once a level.
+constexpr int kMaxDepth = 64;
+
+// What the reader refuses on top of the JSON grammar, with the byte it points at.
+struct Refusal {
+    std::size_t offset;
+    std::string message;
+};
+
+SettingsFileError errorAt(const std::string& text, std::size_t offset, std::string message)
+{
+    offset = std::min(offset, text.size());
+    const auto begin = text.begin();
+    const auto lineStart =
+        std::find(std::make_reverse_iterator(begin + static_cast<std::ptrdiff_t>(offset)),
+                  text.rend(), '\n')
+            .base();
+    SettingsFileError error;
+    error.line = 1 + static_cast<int>(std::count(begin, lineStart, '\n'));
+    error.column = 1 + static_cast<int>(begin + static_cast<std::ptrdiff_t>(offset) - lineStart);
+    error.message = std::move(message);
+    return error;
+}
+
+// The opening quote of the string whose closing quote is at `close`: the nearest quote before it
+// that no backslash escapes.
+std::size_t openingQuote(const std::string& text, std::size_t close)
+{
+    for (std::size_t at = close; at-- > 0;) {
+        if (text[at] != '"') {
+            continue;
+        }
+        std::size_t backslashes = 0;
+        while (backslashes < at && text[at - 1 - backslashes] == '\\') {
+            ++backslashes;
+        }
+        if (backslashes % 2 == 0) {
+            return at;
+        }
+    }
+    return close;
+}
+
+// The library's message without its tag and position, and without the text it read last, which
+// may be part of a password.
+std::string readerMessage(const std::string& what)
+{
+    std::size_t start = what.find("] ");
+    start = start == std::string::npos ? 0 : start + 2;
+    if (what.compare(start, 11, "parse error") == 0) {
+        const std::size_t colon = what.find(": ", start);
+        start = colon == std::string::npos ? start : colon + 2;
+    }
+    const std::size_t end = what.find("; last read:", start);
+    return what.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool parseJson(const std::string& text, Json& out, SettingsFileError& error)
+{
+    std::istringstream in(text);
+    // How far the reader has read, when it reports an event: just past the event's token.
+    const auto readSoFar = [&in, &text] {
+        const std::streamoff at = in.tellg();
+        return at < 0 ? text.size() : static_cast<std::size_t>(at);
+    };
+    // The member names of each object being read, the innermost last.
+    std::vector<std::set<std::string>> names;
+    const auto strict = [&](int depth, Json::parse_event_t event, Json& parsed) {
+        switch (event) {
+        case Json::parse_event_t::object_start:
+        case Json::parse_event_t::array_start:
+            if (depth >= kMaxDepth) {
+                throw Refusal{readSoFar() - 1, "nested too deeply"};
+            }
+            if (event == Json::parse_event_t::object_start) {
+                names.emplace_back();
+            }
+            break;
+        case Json::parse_event_t::object_end:
+            names.pop_back();
+            break;
+        case Json::parse_event_t::key: {
+            // The library would keep the last of two values for one name without a word.
+            const std::string& name = parsed.get_ref<const std::string&>();
+            if (!names.back().insert(name).second) {
+                throw Refusal{openingQuote(text, readSoFar() - 1),
+                              "\"" + name + "\" appears twice"};
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        return true;
+    };
+    try {
+        out = Json::parse(in, strict);
+        return true;
+    } catch (const Refusal& refusal) {
+        error = errorAt(text, refusal.offset, refusal.message);
+    } catch (const Json::parse_error& e) {
+        // e.byte counts the byte at fault, from 1.
+        error = errorAt(text, e.byte == 0 ? 0 : e.byte - 1, readerMessage(e.what()));
+    } catch (const Json::exception& e) {
+        error = errorAt(text, readSoFar() == 0 ? 0 : readSoFar() - 1, readerMessage(e.what()));
+    }
+    return false;
+}
+
+bool changesFromJson(const Json& file, std::vector<FieldChange>& out, std::string& error)
+{
+    if (!file.is_object()) {
+        error = "the settings must be one JSON object of fields";
+        return false;
+    }
+    out.clear();
+    for (const auto& [name, value] : file.items()) {
+        const CameraField* field = findField(name);
+        if (field == nullptr) {
+            error = "unknown field \"" + name + "\"";
+            return false;
+        }
+        if (field->kind == FieldKind::shown || value.is_null()) {
+            continue;
+        }
+        const bool numeric = field->kind == FieldKind::number || field->kind == FieldKind::choice;
+        std::string typed;
+        if (value.is_string()) {
+            typed = value.get_ref<const std::string&>();
+        } else if (numeric && value.is_number_integer()) {
+            typed = value.dump();
+        } else {
+            error = name + (numeric ? ": a string or a whole number was expected"
+                                    : ": a string was expected");
+            return false;
+        }
+        FieldChange change;
+        if (!makeChange(*field, typed, change, error)) {
+            return false;
+        }
+        out.push_back(change);
+    }
+    return true;
+}
+
+} // namespace
+
+Json settingsJson(const SettingsValues& values)
+{
+    Json object = Json::object();
+    for (const CameraField& field : cameraFields()) {
+        if (field.kind == FieldKind::password) {
+            continue;
+        }
+        const std::optional<std::string> value = shownValue(field, values);
+        if (!value) {
+            object[field.name] = nullptr;
+        } else if (field.kind == FieldKind::number) {
+            object[field.name] = readInteger(*value);
+        } else {
+            object[field.name] = *value;
+        }
+    }
+    return object;
+}
+
+std::string jsonText(const Json& json)
+{
+    // The library's text with three characters written as they always were: DEL escaped, and
+    // backspace and form feed as \u0008 and \u000c. Every backslash in it begins an escape.
+    const std::string dumped = json.dump(2);
+    std::string text;
+    for (std::size_t i = 0; i < dumped.size(); ++i) {
+        const char c = dumped[i];
+        if (c == '\x7F') {
+            text += "\\u007f";
+        } else if (c == '\\' && i + 1 < dumped.size()) {
+            const char escaped = dumped[++i];
+            text += escaped == 'b'   ? std::string("\\u0008")
+                    : escaped == 'f' ? std::string("\\u000c")
+                                     : std::string{c, escaped};
+        } else {
+            text += c;
+        }
+    }
+    return text + '\n';
+}
+
+std::string writeSettingsFile(const SettingsValues& values)
+{
+    return jsonText(settingsJson(values));
+}
+
+std::string SettingsFileError::text() const
+{
+    if (line == 0) {
+        return message;
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + message;
+}
+
+bool readSettingsFile(const std::string& text, SettingsFile& out, SettingsFileError& error)
+{
+    Json file;
+    if (!parseJson(text, file, error)) {
+        return false;
+    }
+    out.holdsPasswords = false;
+    if (file.is_object()) {
+        for (const auto& [name, value] : file.items()) {
+            const CameraField* field = findField(name);
+            if (field != nullptr && field->kind == FieldKind::password && !value.is_null()) {
+                out.holdsPasswords = true;
+            }
+        }
+    }
+    error = SettingsFileError{};
+    return changesFromJson(file, out.changes, error.message);
+}
+
+} // namespace settings
