@@ -22,6 +22,7 @@
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
 #include "settings/settings_values.h"
+#include "telviq_version.h"
 #include "theme/radio_group.h"
 #include "theme/theme.h"
 #include "ui_Unit1.h"
@@ -102,6 +103,8 @@ TForm1::TForm1(hostnet::AdapterSource& adapterSource,
       adapterSource_(adapterSource), ticks_(std::move(ticks))
 {
     ui->setupUi(this);
+    // The form's %1 is the build's version, so that the title cannot drift from it.
+    setWindowTitle(windowTitle().arg(QLatin1String(version::kMajorMinor)));
     setWindowIcon(theme::applicationIcon());
     setFixedSize(kClientWidth, kClientHeight);
     setUpCameraList();
