@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -22,6 +23,7 @@
 #include "settings/camera_fields.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
+#include "telviq_version.h"
 
 namespace cli {
 
@@ -38,7 +40,8 @@ Commands:
   set MAC FIELD=VALUE...             change settings of one camera
   apply FILE (--mac MAC... | --all)  write a settings file to several cameras
 
-'telviq-cli COMMAND --help' tells more about each command.
+'telviq-cli COMMAND --help' tells more about each command, 'telviq-cli --version' prints the
+version.
 
 Exit status:
   0  done; every write acknowledged
@@ -388,67 +391,94 @@ void printPacket(Environment& env, const protocol::ParameterPacket& packet, cons
     }
 }
 
-// The options and positional arguments of one command.
-struct Arguments {
-    std::vector<std::string> positional;
-    std::vector<std::string> flags;
-    std::vector<std::string> macs;
-    bool has(const std::string& flag) const
-    {
-        return std::find(flags.begin(), flags.end(), flag) != flags.end();
-    }
+// What the command line says, for whichever command it names.
+struct Options {
+    std::string mac;                      // show, set
+    std::vector<std::string> assignments; // set: FIELD=VALUE...
+    std::string file;                     // apply
+    std::vector<std::string> macs;        // apply: --mac MAC...
+    bool all = false;
+    bool json = false;
+    bool csv = false;
+    bool dryRun = false;
+    bool verify = false;
 };
 
-bool splitArguments(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                    Arguments& out, std::string& error)
+// --mac takes every MAC address that follows it, wherever FILE and the other options stand;
+// CLI11 would take FILE too, so it is given one --mac for each.
+std::vector<std::string> oneMacEach(const std::vector<std::string>& args)
 {
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            out.positional.push_back(arg);
+    std::vector<std::string> out;
+    bool inList = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--") {
+            out.insert(out.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            break;
+        }
+        if (args[i] == "--mac" && i + 1 < args.size()) {
+            out.insert(out.end(), {args[i], args[i + 1]});
+            inList = true;
+            ++i;
             continue;
         }
-        if (std::find(known.begin(), known.end(), arg) == known.end()) {
-            error = "unknown option " + arg;
-            return false;
+        inList = inList && parseMac(args[i]);
+        if (inList) {
+            out.push_back("--mac");
         }
-        if (arg == "--mac") {
-            const std::size_t before = out.macs.size();
-            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 &&
-                   parseMac(args[i + 1])) {
-                out.macs.push_back(args[++i]);
-            }
-            if (out.macs.size() == before) {
-                error = i + 1 < args.size() ? "\"" + args[i + 1] + "\" is not a MAC address"
-                                            : "--mac needs a MAC address";
-                return false;
-            }
-        }
-        out.flags.push_back(arg);
+        out.push_back(args[i]);
     }
-    return true;
+    return out;
 }
 
-int commandFind(const std::vector<std::string>& args, Environment& env)
+// The --help of a command, or of the program for none.
+std::string helpText(const std::string& command)
 {
-    Arguments a;
-    std::string error;
-    if (!splitArguments(args, {"--help", "--json", "--csv"}, a, error)) {
-        return usageError(env, error, "find");
+    if (command == "find") {
+        return kFindHelp;
     }
-    if (a.has("--help")) {
-        env.out << kFindHelp;
-        return kExitOk;
+    if (command == "show") {
+        return kShowHelp;
     }
-    if (!a.positional.empty()) {
-        return usageError(env, "find takes no argument \"" + a.positional[0] + "\"", "find");
+    if (command == "apply") {
+        return kApplyHelp;
     }
-    if (a.has("--json") && a.has("--csv")) {
-        return usageError(env, "--json and --csv do not go together", "find");
+    if (command != "set") {
+        return kUsage;
     }
+    std::string text = std::string(kSetHelp) + "\nFields:\n";
+    for (const settings::CameraField& field : settings::cameraFields()) {
+        std::string values;
+        switch (field.kind) {
+        case settings::FieldKind::shown:
+            continue;
+        case settings::FieldKind::choice:
+            for (const std::string& item : field.items) {
+                values += (values.empty() ? "" : " | ") + item;
+            }
+            break;
+        case settings::FieldKind::text:
+            values = "text, at most " + std::to_string(field.maxLength) + " characters";
+            break;
+        case settings::FieldKind::password:
+            values = "password, at most " + std::to_string(field.maxLength) +
+                     " characters, or - to read it from standard input";
+            break;
+        case settings::FieldKind::address:
+            values = "dotted address, such as 192.168.0.20";
+            break;
+        case settings::FieldKind::number:
+            values = "whole number from 0 to " + std::to_string(field.maxNumber);
+            break;
+        }
+        text += "  " + padded(field.name, 21) + values + "\n";
+    }
+    return text;
+}
 
+int commandFind(const Options& o, Environment& env)
+{
     const Cameras cameras = findCameras(env);
-    if (a.has("--json")) {
+    if (o.json) {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const protocol::CameraRecord& record : cameras) {
             list.push_back(settings::settingsJson(settings::valuesOf(record)));
@@ -456,7 +486,7 @@ int commandFind(const std::vector<std::string>& args, Environment& env)
         env.out << settings::jsonText(list);
         return kExitOk;
     }
-    if (a.has("--csv")) {
+    if (o.csv) {
         env.out << "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n";
         for (const protocol::CameraRecord& record : cameras) {
             const settings::SettingsValues v = settings::valuesOf(record);
@@ -494,34 +524,18 @@ int commandFind(const std::vector<std::string>& args, Environment& env)
     return kExitOk;
 }
 
-int commandShow(const std::vector<std::string>& args, Environment& env)
+int commandShow(const Options& o, Environment& env)
 {
-    Arguments a;
-    std::string error;
-    if (!splitArguments(args, {"--help", "--json"}, a, error)) {
-        return usageError(env, error, "show");
-    }
-    if (a.has("--help")) {
-        env.out << kShowHelp;
-        return kExitOk;
-    }
-    if (a.positional.size() != 1) {
-        return usageError(env, "show needs one MAC address", "show");
-    }
-    const auto mac = parseMac(a.positional[0]);
-    if (!mac) {
-        return usageError(env, "\"" + a.positional[0] + "\" is not a MAC address", "show");
-    }
-
+    const protocol::MacBytes mac = *parseMac(o.mac);
     const Cameras cameras = findCameras(env);
-    const protocol::CameraRecord* record = cameraWithMac(cameras, *mac);
+    const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
     if (record == nullptr) {
-        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(*mac)
+        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(mac)
                 << " answered the search\n";
         return kExitNotFound;
     }
     const settings::SettingsValues values = settings::valuesOf(*record);
-    if (a.has("--json")) {
+    if (o.json) {
         env.out << settings::writeSettingsFile(values);
         return kExitOk;
     }
@@ -536,63 +550,17 @@ int commandShow(const std::vector<std::string>& args, Environment& env)
     return kExitOk;
 }
 
-int commandSet(const std::vector<std::string>& args, Environment& env)
+int commandSet(const Options& o, Environment& env)
 {
-    Arguments a;
+    const protocol::MacBytes mac = *parseMac(o.mac);
     std::string error;
-    if (!splitArguments(args, {"--help", "--dry-run", "--verify"}, a, error)) {
-        return usageError(env, error, "set");
-    }
-    if (a.has("--help")) {
-        env.out << kSetHelp << "\nFields:\n";
-        for (const settings::CameraField& field : settings::cameraFields()) {
-            std::string values;
-            switch (field.kind) {
-            case settings::FieldKind::shown:
-                continue;
-            case settings::FieldKind::choice:
-                for (const std::string& item : field.items) {
-                    values += (values.empty() ? "" : " | ") + item;
-                }
-                break;
-            case settings::FieldKind::text:
-                values = "text, at most " + std::to_string(field.maxLength) + " characters";
-                break;
-            case settings::FieldKind::password:
-                values = "password, at most " + std::to_string(field.maxLength) +
-                         " characters, or - to read it from standard input";
-                break;
-            case settings::FieldKind::address:
-                values = "dotted address, such as 192.168.0.20";
-                break;
-            case settings::FieldKind::number:
-                values = "whole number from 0 to " + std::to_string(field.maxNumber);
-                break;
-            }
-            env.out << "  " << padded(field.name, 21) << values << "\n";
-        }
-        return kExitOk;
-    }
-    if (a.has("--dry-run") && a.has("--verify")) {
-        return usageError(env, "--dry-run and --verify do not go together", "set");
-    }
-    if (a.positional.empty()) {
-        return usageError(env, "set needs a MAC address and FIELD=VALUE", "set");
-    }
-    const auto mac = parseMac(a.positional[0]);
-    if (!mac) {
-        return usageError(env, "\"" + a.positional[0] + "\" is not a MAC address", "set");
-    }
-    if (a.positional.size() < 2) {
-        return usageError(env, "nothing to set: give at least one FIELD=VALUE", "set");
-    }
     std::vector<settings::FieldChange> changes;
     // Room for all from the start: moving the changes would leave copies of passwords behind.
-    changes.reserve(a.positional.size());
+    changes.reserve(o.assignments.size());
     const WipedWhenDone wiped{changes};
-    for (std::size_t i = 1; i < a.positional.size(); ++i) {
+    for (const std::string& assignment : o.assignments) {
         settings::FieldChange change;
-        const bool made = changeFromArgument(a.positional[i], env, change, error);
+        const bool made = changeFromArgument(assignment, env, change, error);
         if (made) {
             changes.push_back(change);
         }
@@ -614,9 +582,9 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
     }
 
     const Cameras cameras = findCameras(env);
-    const protocol::CameraRecord* record = cameraWithMac(cameras, *mac);
+    const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
     if (record == nullptr) {
-        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(*mac)
+        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(mac)
                 << " answered the search\n";
         return kExitNotFound;
     }
@@ -625,7 +593,7 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
         env.err << prepared.message;
         return kExitInvalidInput;
     }
-    if (a.has("--dry-run")) {
+    if (o.dryRun) {
         printPacket(env, prepared.packet, "");
         return kExitOk;
     }
@@ -635,11 +603,11 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
     if (!acknowledged) {
         return kExitNotAcknowledged;
     }
-    if (!a.has("--verify")) {
+    if (!o.verify) {
         return kExitOk;
     }
     const Cameras after = findCameras(env);
-    const protocol::CameraRecord* now = cameraWithMac(after, *mac);
+    const protocol::CameraRecord* now = cameraWithMac(after, mac);
     if (now == nullptr) {
         env.out << "Not verified: the camera did not answer the search after the write.\n";
         return kExitNotAcknowledged;
@@ -656,27 +624,12 @@ int commandSet(const std::vector<std::string>& args, Environment& env)
     return kExitNotAcknowledged;
 }
 
-int commandApply(const std::vector<std::string>& args, Environment& env)
+int commandApply(const Options& o, Environment& env)
 {
-    Arguments a;
-    std::string error;
-    if (!splitArguments(args, {"--help", "--mac", "--all", "--dry-run", "--verify"}, a, error)) {
-        return usageError(env, error, "apply");
-    }
-    if (a.has("--help")) {
-        env.out << kApplyHelp;
-        return kExitOk;
-    }
-    if (a.positional.size() != 1) {
-        return usageError(env, "apply needs one settings file", "apply");
-    }
-    if (a.has("--all") == !a.macs.empty()) {
+    if (o.all == !o.macs.empty()) {
         return usageError(env, "give either --mac MAC... or --all", "apply");
     }
-    if (a.has("--dry-run") && a.has("--verify")) {
-        return usageError(env, "--dry-run and --verify do not go together", "apply");
-    }
-    const std::string& path = a.positional[0];
+    const std::string& path = o.file;
     std::ifstream file(path, std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
@@ -704,7 +657,7 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
 
     const Cameras cameras = findCameras(env);
     std::vector<protocol::MacBytes> targets;
-    if (a.has("--all")) {
+    if (o.all) {
         for (const protocol::CameraRecord& record : cameras) {
             targets.push_back(protocol::macAddress(record));
         }
@@ -713,7 +666,7 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
             return kExitNotFound;
         }
     } else {
-        for (const std::string& text : a.macs) {
+        for (const std::string& text : o.macs) {
             const protocol::MacBytes mac = *parseMac(text);
             if (std::find(targets.begin(), targets.end(), mac) == targets.end()) {
                 targets.push_back(mac);
@@ -760,7 +713,7 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
             status = std::max(status, int{kExitInvalidInput});
             continue;
         }
-        if (a.has("--dry-run")) {
+        if (o.dryRun) {
             env.out << "not sent\n";
             printPacket(env, prepared.packet, "    ");
             continue;
@@ -775,7 +728,7 @@ int commandApply(const std::vector<std::string>& args, Environment& env)
         }
     }
 
-    if (a.has("--verify") && !written.empty()) {
+    if (o.verify && !written.empty()) {
         const Cameras after = findCameras(env);
         env.out << "\nVerification\n";
         for (const Written& w : written) {
@@ -840,30 +793,75 @@ int run(const std::vector<std::string>& args, Environment& env)
         env.err << kUsage;
         return kExitInvalidInput;
     }
-    const std::string& command = args[0];
-    if (command == "--help" || command == "-h" || command == "help") {
+    if (args[0] == "help") {
         env.out << kUsage;
         return kExitOk;
     }
+
+    // The texts of --help are this program's own; CLI11 only says which command asked.
+    CLI::App app("", "telviq-cli");
+    app.set_version_flag("--version", std::string("telviq-cli ") + version::kVersion);
+    app.require_subcommand(0, 1);
+    Options o;
+    const CLI::Validator macAddress(
+        [](std::string& text) {
+            return parseMac(text) ? std::string() : "\"" + text + "\" is not a MAC address";
+        },
+        "MAC");
+    CLI::App* find = app.add_subcommand("find");
+    find->add_flag("--json", o.json)->excludes(find->add_flag("--csv", o.csv));
+    CLI::App* show = app.add_subcommand("show");
+    show->add_option("MAC", o.mac)->required()->check(macAddress);
+    show->add_flag("--json", o.json);
+    CLI::App* set = app.add_subcommand("set");
+    set->add_option("MAC", o.mac)->required()->check(macAddress);
+    set->add_option("FIELD=VALUE", o.assignments)->required();
+    CLI::App* apply = app.add_subcommand("apply");
+    apply->add_option("FILE", o.file)->required();
+    apply->add_option("--mac", o.macs)->check(macAddress)->allow_extra_args(false);
+    apply->add_flag("--all", o.all);
+    for (CLI::App* writer : {set, apply}) {
+        writer->add_flag("--dry-run", o.dryRun)->excludes(writer->add_flag("--verify", o.verify));
+    }
+
+    const auto commandName = [&app] {
+        const auto named = app.get_subcommands();
+        return named.empty() ? std::string() : named[0]->get_name();
+    };
     try {
-        if (command == "find") {
-            return commandFind(args, env);
+        std::vector<std::string> reversed = oneMacEach(args);
+        std::reverse(reversed.begin(), reversed.end());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        env.out << helpText(commandName());
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        env.out << e.what() << "\n";
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        return usageError(env, e.what(), commandName());
+    }
+
+    try {
+        if (*find) {
+            return commandFind(o, env);
         }
-        if (command == "show") {
-            return commandShow(args, env);
+        if (*show) {
+            return commandShow(o, env);
         }
-        if (command == "set") {
-            return commandSet(args, env);
+        if (*set) {
+            return commandSet(o, env);
         }
-        if (command == "apply") {
-            return commandApply(args, env);
+        if (*apply) {
+            return commandApply(o, env);
         }
     } catch (const net::EIdException& e) {
         env.out << std::flush;
         env.err << "telviq-cli: " << e.what() << "\n";
         return kExitNetworkError;
     }
-    return usageError(env, "unknown command \"" + command + "\"", "");
+    env.err << kUsage;
+    return kExitInvalidInput;
 }
 
 } // namespace cli

@@ -14,6 +14,7 @@
 #include "net/exceptions.h"
 #include "settings/camera_fields.h"
 #include "settings/settings_values.h"
+#include "telviq_version.h"
 #include "tests/protocol/scripted_endpoint.h"
 #include "tools/virtual-cameras/camera.h"
 
@@ -427,6 +428,34 @@ TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
     EXPECT_EQ(endpoint.sends.size(), sendsBefore);
 }
 
+TEST_F(Commands, ShowJsonFedToApplyWritesBackExactlyTheCamerasSettings)
+{
+    camsim::Camera camera = camsim::generatedCamera(4);
+    camsim::setCountedText(camera.record, camsim::textFields()[6], "Caf\xE9 \"A\\B\"\b\x7F\xFF");
+    camsim::setCountedTextNone(camera.record, camsim::textFields()[7]);
+    camsim::setCountedText(camera.record, camsim::textFields()[8], std::string(95, 'd'));
+    camera.record.bytes[off::networkType] = 3; // no item: null, and left as the window leaves it
+    answersFind(camera);
+    ASSERT_EQ(run({"show", "--json", "--", macOf(camera)}), cli::kExitOk) << err.str();
+    const std::string path = settingsFile(out.str());
+
+    answersFind(camera, 4);
+    acknowledges(camera, 7);
+    answersFind(camera, 8);
+    out.str("");
+    // FILE between --mac's list and another option ends the list.
+    EXPECT_EQ(run({"apply", "--mac", macOf(camera), path, "--verify"}), cli::kExitOk)
+        << err.str() << out.str();
+    EXPECT_NE(out.str().find("shows the new values"), std::string::npos) << out.str();
+
+    protocol::ParameterPacket unchanged;
+    ASSERT_FALSE(
+        settings::collectSettings(settings::valuesOf(camera.record), camera.record, unchanged));
+    const auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].bytes, Bytes(unchanged.bytes.begin(), unchanged.bytes.end()));
+}
+
 TEST_F(Commands, ApplyWarnsWhenOthersCanReadAFileWithPasswords)
 {
     const camsim::Camera camera = camsim::generatedCamera(2);
@@ -474,10 +503,15 @@ TEST_F(Commands, UsageMistakesExitTwoWithoutTouchingTheNetwork)
     }
     EXPECT_TRUE(endpoint.sends.empty());
     for (const char* command : {"find", "show", "set", "apply"}) {
-        out.str("");
-        EXPECT_EQ(run({command, "--help"}), cli::kExitOk);
-        EXPECT_EQ(out.str().rfind(std::string("Usage: telviq-cli ") + command, 0), 0u);
+        for (const char* help : {"--help", "-h"}) {
+            out.str("");
+            EXPECT_EQ(run({command, help}), cli::kExitOk) << command << " " << help;
+            EXPECT_EQ(out.str().rfind(std::string("Usage: telviq-cli ") + command, 0), 0u);
+        }
     }
+    out.str("");
+    EXPECT_EQ(run({"--version"}), cli::kExitOk);
+    EXPECT_EQ(out.str(), std::string("telviq-cli ") + version::kVersion + "\n");
 }
 
 TEST_F(Commands, TransportFailuresExitFourWithTheTransportsMessage)
