@@ -16,6 +16,6 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake -S "$top" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTELVIQ_SANITIZE=ON \
     -DTELVIQ_WERROR=ON >/dev/null
 cmake --build "$asan" -j "$(nproc)" --target net_tests protocol_tests settings_tests \
-    hostnet_tests theme_tests app_tests camsim_tests junk_tests
+    cli_tests hostnet_tests theme_tests app_tests camsim_tests junk_tests
 cd "$asan"
 ctest -L unit --output-on-failure --timeout 600
