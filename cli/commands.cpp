@@ -176,6 +176,18 @@ const protocol::CameraRecord* cameraWithMac(const Cameras& cameras, const protoc
     return nullptr;
 }
 
+// The camera a command names, or nothing when it did not answer, which is then said.
+const protocol::CameraRecord* namedCamera(Environment& env, const Cameras& cameras,
+                                          const protocol::MacBytes& mac)
+{
+    const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
+    if (record == nullptr) {
+        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(mac)
+                << " answered the search\n";
+    }
+    return record;
+}
+
 // Each exchange on a socket of its own: a camera that answers a search late would otherwise
 // have its answer taken for the acknowledgement of the next write, or for its state after it.
 bool writeTo(Environment& env, const protocol::ParameterPacket& packet)
@@ -528,10 +540,8 @@ int commandShow(const Options& o, Environment& env)
 {
     const protocol::MacBytes mac = *parseMac(o.mac);
     const Cameras cameras = findCameras(env);
-    const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
+    const protocol::CameraRecord* record = namedCamera(env, cameras, mac);
     if (record == nullptr) {
-        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(mac)
-                << " answered the search\n";
         return kExitNotFound;
     }
     const settings::SettingsValues values = settings::valuesOf(*record);
@@ -582,10 +592,8 @@ int commandSet(const Options& o, Environment& env)
     }
 
     const Cameras cameras = findCameras(env);
-    const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
+    const protocol::CameraRecord* record = namedCamera(env, cameras, mac);
     if (record == nullptr) {
-        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(mac)
-                << " answered the search\n";
         return kExitNotFound;
     }
     const Prepared prepared = prepare(*record, changes);
