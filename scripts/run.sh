@@ -19,7 +19,7 @@ bash "$top/scripts/setup-debian.sh"
 bash "$top/scripts/build.sh"
 if [ "${1:-}" = demo ]; then
     export TELVIQ_UTILITY=$build/app/telviq-utility
-    export VIRTUAL_CAMERAS=$build/tools/virtual-cameras/virtual-cameras
+    export VIRTUAL_CAMERAS=$build/tools/virtual-cameras/telviq-virtual-cameras
     export DEMO_CAMERAS=$top/tools/virtual-cameras/demo-cameras.conf
     exec bash "$top/tools/demo.sh"
 fi

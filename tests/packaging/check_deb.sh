@@ -48,7 +48,7 @@ expect() {
     local mode=$1 path=$2
     grep -qxF -- "$mode ./$path" "$work/entries" || fail "no $mode ./$path in the package"
 }
-for program in telviq-utility virtual-cameras telviq-utility-demo; do
+for program in telviq-utility telviq-virtual-cameras telviq-utility-demo; do
     expect -rwxr-xr-x "usr/bin/$program"
 done
 expect -rw-r--r-- usr/share/applications/telviq-utility.desktop
