@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -109,6 +110,7 @@ TForm1::TForm1(hostnet::AdapterSource& adapterSource,
     setFixedSize(kClientWidth, kClientHeight);
     setUpCameraList();
     setUpTabOrder();
+    nameControls();
     bindEvents();
 
     // FormCreate is part of building the window: an exception from it ends the building.
@@ -186,6 +188,28 @@ void TForm1::setUpCameraList()
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setBrush(QPalette::Inactive, role, palette.brush(QPalette::Active, role));
     list->setPalette(palette);
+}
+
+// What a screen reader announces for each control: the caption a sighted user reads on it or
+// beside it, without "&" and ":".
+void TForm1::nameControls()
+{
+    const auto spoken = [](QString caption) {
+        return caption.remove(QLatin1Char('&')).remove(QLatin1Char(':')).trimmed();
+    };
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        if (!button->text().isEmpty())
+            button->setAccessibleName(spoken(button->text()));
+    for (theme::RadioGroup* group : findChildren<theme::RadioGroup*>())
+        group->setAccessibleName(spoken(group->title()));
+    for (const QLabel* label : findChildren<QLabel*>())
+        if (QWidget* edit = label->buddy())
+            edit->setAccessibleName(spoken(label->text()));
+    // The two SMTP server edits stand beside the items that choose them.
+    const QStringList smtpTypes = ui->optSmtpServerType->items();
+    ui->txtSmtpDomain->setAccessibleName(spoken(smtpTypes.value(0)));
+    ui->txtSmtpIpAddress->setAccessibleName(spoken(smtpTypes.value(1)));
+    ui->listIpCamera->setAccessibleName(ui->groupCameraList->title());
 }
 
 // Find, then the settings of the page on top, then Save and Exit. The PC edits are disabled and

@@ -62,6 +62,7 @@ private:
     void bindEvents();
     void setUpCameraList();
     void setUpTabOrder();
+    void nameControls();
     void enterNoCameraShown();
 
     hostnet::AdapterSource& adapterSource_;

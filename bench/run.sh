@@ -33,7 +33,7 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-"$build/bench/telviq-bench" --virtual-cameras "$build/tools/virtual-cameras/virtual-cameras" \
+"$build/bench/telviq-bench" --virtual-cameras "$build/tools/virtual-cameras/telviq-virtual-cameras" \
     --utility "$build/app/telviq-utility" --runs "$runs" >"$build/bench-table.md" &
 driver_pid=$!
 wait "$driver_pid"

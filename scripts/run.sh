@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the utility and starts it on this machine's display.
+# Installs what is missing, builds the utility and starts it on this machine's display, all as the
+# user who runs it: sudo is asked only to install packages.
 #
 #   scripts/run.sh          the utility, on this machine's network
 #   scripts/run.sh demo     the utility against virtual cameras in private network namespaces
-#                           (as root; see tools/demo.sh)
+#                           (the demo asks sudo for those; see tools/demo.sh)
+#
+# Started as root (under sudo or from a root shell), it installs what is missing and then goes
+# on as the user who called sudo, or else as the owner of the checkout, so that build/ stays
+# theirs; it never starts the window as root.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
@@ -15,11 +20,26 @@ demo) ;;
     exit 2
     ;;
 esac
+
 bash "$top/scripts/setup-debian.sh"
+if [ "$(id -u)" -eq 0 ]; then
+    user=${SUDO_USER:-}
+    if [ -z "$user" ] || [ "$user" = root ]; then
+        user=$(stat -c %U "$top")
+    fi
+    if [ "$user" = root ]; then
+        echo "run.sh: the utility needs no root and is not started as root; run this script as" \
+            "the desktop's user (it asks sudo only to install packages)" >&2
+        exit 1
+    fi
+    echo "run.sh: building and starting as $user" >&2
+    exec runuser -u "$user" -- bash "$top/scripts/run.sh" "$@"
+fi
+
 bash "$top/scripts/build.sh"
 if [ "${1:-}" = demo ]; then
     export TELVIQ_UTILITY=$build/app/telviq-utility
-    export VIRTUAL_CAMERAS=$build/tools/virtual-cameras/virtual-cameras
+    export VIRTUAL_CAMERAS=$build/tools/virtual-cameras/telviq-virtual-cameras
     export DEMO_CAMERAS=$top/tools/virtual-cameras/demo-cameras.conf
     exec bash "$top/tools/demo.sh"
 fi

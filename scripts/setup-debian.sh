@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the utility needs to build, run and test, skipping those that
-# are installed already. Run as root.
+# Installs the Debian 12 packages the utility needs to build, run, test and package, skipping those
+# that are installed already. Run as a user, it asks sudo to run apt and nothing else.
 set -euo pipefail
 
 packages=(
@@ -12,7 +12,8 @@ packages=(
     xvfb xauth xdotool imagemagick
     fonts-wine fonts-dejavu-core
     clang libclang-rt-14-dev
-    dpkg-dev file
+    dpkg-dev file help2man
+    lintian appstream desktop-file-utils
 )
 
 missing=()
@@ -21,14 +22,17 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+((${#missing[@]})) || exit 0
 
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "These packages are missing and installing them needs root." >&2
+echo "Installing: ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "Installing them needs root: apt-get install ${missing[*]}" >&2
         exit 1
     fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    as_root=(sudo)
 fi
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QtMath>
 
 #include "theme/colours.h"
 
@@ -12,11 +13,22 @@ namespace theme {
 
 namespace {
 
-// Light grey pin-stripes with a bright top edge and a dark bottom line towards the body.
-QImage stripes(int width)
+// An empty picture of the given logical size with room for every device pixel at the ratio.
+QImage canvas(int width, int height, qreal ratio)
 {
-    QImage image(width, kTitleBarHeight, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < kTitleBarHeight; ++y) {
+    QImage image(qCeil(width * ratio), qCeil(height * ratio), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// Light grey pin-stripes with a bright top edge and a dark bottom line towards the body. Each
+// stripe is one logical pixel high, so as many device rows as the ratio gives it.
+QImage stripes(int width, qreal ratio)
+{
+    QImage image = canvas(width, kTitleBarHeight, ratio);
+    for (int row = 0; row < image.height(); ++row) {
+        const int y = qMin(kTitleBarHeight - 1, int(row / ratio));
         QRgb colour = y % 2 ? qRgb(0xB9, 0xB9, 0xB9) : qRgb(0xD0, 0xD0, 0xD0);
         if (y == 0)
             colour = qRgb(0xF2, 0xF2, 0xF2);
@@ -24,16 +36,16 @@ QImage stripes(int width)
             colour = qRgb(0xA6, 0xA6, 0xA6);
         else if (y == kTitleBarHeight - 1)
             colour = kBorderColour;
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, colour);
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, row, colour);
     }
     return image;
 }
 
 // The caps shade towards the window's edges so the bar reads as a raised strip.
-QPixmap cap(bool left)
+QPixmap cap(bool left, qreal ratio)
 {
-    QImage image = stripes(kTitleCapWidth);
+    QImage image = stripes(kTitleCapWidth, ratio);
     QPainter p(&image);
     QLinearGradient shade(0, 0, kTitleCapWidth, 0);
     const QColor edge = left ? QColor(255, 255, 255, 110) : QColor(0, 0, 0, 50);
@@ -112,25 +124,24 @@ void paintIcon(QPainter& p)
 
 } // namespace
 
-QPixmap titleBarLeftCap()
+QPixmap titleBarLeftCap(qreal ratio)
 {
-    return cap(true);
+    return cap(true, ratio);
 }
 
-QPixmap titleBarRightCap()
+QPixmap titleBarRightCap(qreal ratio)
 {
-    return cap(false);
+    return cap(false, ratio);
 }
 
-QPixmap titleBarMiddle()
+QPixmap titleBarMiddle(qreal ratio)
 {
-    return QPixmap::fromImage(stripes(8));
+    return QPixmap::fromImage(stripes(8, ratio));
 }
 
-QPixmap titleButtonPicture(TitleButtonKind kind, TitleButtonState state)
+QPixmap titleButtonPicture(TitleButtonKind kind, TitleButtonState state, qreal ratio)
 {
-    QImage image(kTitleButtonSize, kTitleButtonSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = canvas(kTitleButtonSize, kTitleButtonSize, ratio);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
 

@@ -2,7 +2,9 @@
 
 #include <QPixmap>
 
-// The painted pictures of the theme. They need a QGuiApplication.
+// The painted pictures of the theme. They need a QGuiApplication. Each is drawn for a device
+// pixel ratio, so that it stays sharp on a scaled screen; its size in logical pixels stays the
+// same.
 namespace theme {
 
 inline constexpr int kTitleBarHeight = 23;
@@ -12,11 +14,11 @@ inline constexpr int kTitleButtonSize = 17;
 enum class TitleButtonKind { ControlBox, Close, Minimise };
 enum class TitleButtonState { Normal, Hover, Pressed };
 
-QPixmap titleBarLeftCap();
-QPixmap titleBarRightCap();
+QPixmap titleBarLeftCap(qreal ratio = 1);
+QPixmap titleBarRightCap(qreal ratio = 1);
 // A narrow slice, stretched across the middle of the title bar.
-QPixmap titleBarMiddle();
-QPixmap titleButtonPicture(TitleButtonKind kind, TitleButtonState state);
+QPixmap titleBarMiddle(qreal ratio = 1);
+QPixmap titleButtonPicture(TitleButtonKind kind, TitleButtonState state, qreal ratio = 1);
 
 // The hammer crossed with the wrench on a transparent square, painted for the given size.
 QPixmap iconPicture(int size);

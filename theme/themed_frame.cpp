@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QWindow>
 
@@ -20,17 +21,24 @@ constexpr int kButtonGap = 3;
 constexpr int kIconLeft = 5;
 constexpr int kIconSize = 16;
 
+// The device pixel ratio of what a painter paints on: the screen's, or that of an image the
+// widget is rendered into.
+qreal paintedRatio(QPainter& p)
+{
+    return p.paintEngine()->paintDevice()->devicePixelRatioF();
+}
+
 } // namespace
 
 // A round title bar button drawn from its three pictures.
 class TitleButton : public QAbstractButton {
 public:
-    TitleButton(TitleButtonKind kind, const QString& name, QWidget* parent)
-        : QAbstractButton(parent), m_pictures{titleButtonPicture(kind, TitleButtonState::Normal),
-                                              titleButtonPicture(kind, TitleButtonState::Hover),
-                                              titleButtonPicture(kind, TitleButtonState::Pressed)}
+    TitleButton(TitleButtonKind kind, const QString& name, const QString& accessibleName,
+                QWidget* parent)
+        : QAbstractButton(parent), m_kind(kind)
     {
         setObjectName(name);
+        setAccessibleName(accessibleName);
         setFocusPolicy(Qt::NoFocus);
         setFixedSize(kTitleButtonSize, kTitleButtonSize);
         setAttribute(Qt::WA_Hover);
@@ -39,21 +47,31 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override
     {
-        const int picture = isDown() ? 2 : underMouse() ? 1 : 0;
+        const auto state = isDown()       ? TitleButtonState::Pressed
+                           : underMouse() ? TitleButtonState::Hover
+                                          : TitleButtonState::Normal;
         QPainter p(this);
-        p.drawPixmap(0, 0, m_pictures[picture]);
+        const qreal ratio = paintedRatio(p);
+        QPixmap& picture = m_pictures[int(state)];
+        if (picture.isNull() || picture.devicePixelRatio() != ratio)
+            picture = titleButtonPicture(m_kind, state, ratio);
+        p.drawPixmap(0, 0, picture);
     }
 
 private:
+    TitleButtonKind m_kind;
+    // Drawn for the ratio last painted at, by state.
     QPixmap m_pictures[3];
 };
 
 ThemedFrame::ThemedFrame(QWidget* parent)
-    : QWidget(parent), m_controlBox(new TitleButton(TitleButtonKind::ControlBox,
-                                                    QStringLiteral("titleControlBox"), this)),
-      m_close(new TitleButton(TitleButtonKind::Close, QStringLiteral("titleClose"), this)),
-      m_minimise(new TitleButton(TitleButtonKind::Minimise, QStringLiteral("titleMinimise"), this)),
-      m_leftCap(titleBarLeftCap()), m_middle(titleBarMiddle()), m_rightCap(titleBarRightCap())
+    : QWidget(parent),
+      m_controlBox(new TitleButton(TitleButtonKind::ControlBox, QStringLiteral("titleControlBox"),
+                                   QStringLiteral("System menu"), this)),
+      m_close(new TitleButton(TitleButtonKind::Close, QStringLiteral("titleClose"),
+                              QStringLiteral("Close"), this)),
+      m_minimise(new TitleButton(TitleButtonKind::Minimise, QStringLiteral("titleMinimise"),
+                                 QStringLiteral("Minimise"), this))
 {
     // The control box has no window menu behind it, so its click goes nowhere.
     connect(m_close, &QAbstractButton::clicked, this, [this] { window()->close(); });
@@ -117,6 +135,12 @@ void ThemedFrame::watchWindow()
 void ThemedFrame::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
+    const qreal ratio = paintedRatio(p);
+    if (m_leftCap.isNull() || m_leftCap.devicePixelRatio() != ratio) {
+        m_leftCap = titleBarLeftCap(ratio);
+        m_middle = titleBarMiddle(ratio);
+        m_rightCap = titleBarRightCap(ratio);
+    }
     p.fillRect(rect(), QColor(kBodyColour));
 
     const int middleWidth = qMax(0, width() - 2 * kTitleCapWidth);

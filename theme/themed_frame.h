@@ -42,6 +42,7 @@ private:
     TitleButton* m_controlBox;
     TitleButton* m_close;
     TitleButton* m_minimise;
+    // Drawn for the device pixel ratio last painted at.
     QPixmap m_leftCap;
     QPixmap m_middle;
     QPixmap m_rightCap;

@@ -16,7 +16,7 @@ set -euo pipefail
 self=$(readlink -f "$0")
 here=$(dirname "$self")
 utility=${TELVIQ_UTILITY:-$here/telviq-utility}
-cameras=${VIRTUAL_CAMERAS:-$here/virtual-cameras}
+cameras=${VIRTUAL_CAMERAS:-$here/telviq-virtual-cameras}
 camera_file=${DEMO_CAMERAS:-$here/../share/telviq-utility/demo-cameras.conf}
 
 die() {

@@ -2,7 +2,7 @@
 # A two-namespace network for trying the utility against virtual cameras by hand (as root):
 #
 #   tools/netns-lab.sh up demo                 # demo-pc (203.0.113.1) <-> demo-cam (203.0.113.2)
-#   tools/netns-lab.sh exec demo cam build/tools/virtual-cameras/virtual-cameras --count 5 --log &
+#   tools/netns-lab.sh exec demo cam build/tools/virtual-cameras/telviq-virtual-cameras --count 5 --log &
 #   tools/netns-lab.sh exec demo pc PROGRAM           # the utility, with DISPLAY set
 #   tools/netns-lab.sh down demo
 #

@@ -15,7 +15,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
 program=$build/app/telviq-utility
-cameras=$build/tools/virtual-cameras/virtual-cameras
+cameras=$build/tools/virtual-cameras/telviq-virtual-cameras
 docs=$top/docs
 . "$top/tools/xvfb-lib.sh"
 

@@ -1,5 +1,7 @@
+#include <cmath>
 #include <set>
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +32,44 @@ std::string focusName()
     if (qobject_cast<QTabBar*>(focus) || qobject_cast<QRadioButton*>(focus))
         focus = focus->parentWidget();
     return focus ? focus->objectName().toStdString() : "<none>";
+}
+
+// A caption as a screen reader should say it.
+QString spoken(QString caption)
+{
+    return caption.remove(QLatin1Char('&')).remove(QLatin1Char(':')).trimmed();
+}
+
+QRect placeInWindow(const QWidget* widget)
+{
+    return QRect(widget->mapTo(widget->window(), QPoint()), widget->size());
+}
+
+// How far apart two rectangles are; 0 when they touch or overlap.
+double gapBetween(const QRect& a, const QRect& b)
+{
+    const int dx = qMax(0, qMax(a.left() - b.right(), b.left() - a.right()) - 1);
+    const int dy = qMax(0, qMax(a.top() - b.bottom(), b.top() - a.bottom()) - 1);
+    return std::hypot(dx, dy);
+}
+
+// The caption a sighted user reads for an edit: the label that is its buddy, or else the radio
+// item nearest to its left on its row.
+QString captionOfEdit(const QLineEdit* edit, const QWidget* form)
+{
+    for (const QLabel* label : form->findChildren<QLabel*>())
+        if (label->buddy() == edit)
+            return label->text();
+    const QRect place = placeInWindow(edit);
+    const QRadioButton* nearest = nullptr;
+    for (const QRadioButton* item : form->findChildren<QRadioButton*>()) {
+        const QRect itemPlace = placeInWindow(item);
+        if (itemPlace.right() < place.left() && itemPlace.bottom() >= place.top() &&
+            itemPlace.top() <= place.bottom() &&
+            (!nearest || itemPlace.right() > placeInWindow(nearest).right()))
+            nearest = item;
+    }
+    return nearest ? nearest->text() : QString();
 }
 
 } // namespace
@@ -134,6 +174,56 @@ TEST_F(WindowTest, ControlsSitWhereTheFormPutsThem)
     EXPECT_EQ(list->headerItem()->text(1), "Camera Description");
     EXPECT_EQ(list->columnWidth(0), 20);
     EXPECT_EQ(list->columnWidth(1), 180);
+}
+
+// Each label is the buddy of the edit beside it (the nearest of its group or page on its right or
+// below it), and every control
+// says to a screen reader the caption beside it: an edit its label's, the list its group's.
+TEST_F(WindowTest, ControlsAreNamedByTheirCaptions)
+{
+    build();
+    const auto edits = form->findChildren<QLineEdit*>();
+    for (const QLabel* label : form->findChildren<QLabel*>()) {
+        const QRect place = placeInWindow(label);
+        const QLineEdit* nearest = nullptr;
+        double nearestGap = 0;
+        for (const QLineEdit* edit : edits) {
+            const QRect editPlace = placeInWindow(edit);
+            if (edit->parentWidget() != label->parentWidget() ||
+                (editPlace.left() <= place.left() && editPlace.top() <= place.top()))
+                continue;
+            const double gap = gapBetween(place, editPlace);
+            if (!nearest || gap < nearestGap) {
+                nearest = edit;
+                nearestGap = gap;
+            }
+        }
+        EXPECT_EQ(label->buddy(), nearest) << label->objectName().toStdString();
+    }
+
+    for (QWidget* widget : form->findChildren<QWidget*>()) {
+        QString caption;
+        if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+            caption = captionOfEdit(edit, form.get());
+        else if (const auto* group = qobject_cast<const theme::RadioGroup*>(widget))
+            caption = group->title();
+        else if (qobject_cast<const QTreeWidget*>(widget))
+            caption = qobject_cast<const QGroupBox*>(widget->parentWidget())->title();
+        else if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+            caption = button->text();
+        else
+            continue;
+        const std::string name = widget->objectName().toStdString();
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr) << name;
+        const std::string said = accessible->text(QAccessible::Name).toStdString();
+        // Buttons that show pictures (the title bar's, the tab strip's arrows) are named all
+        // the same.
+        if (caption.isEmpty())
+            EXPECT_FALSE(said.empty()) << name;
+        else
+            EXPECT_EQ(said, spoken(caption).toStdString()) << name;
+    }
 }
 
 TEST_F(WindowTest, EditStatesAndInputLimits)

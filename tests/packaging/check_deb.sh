@@ -36,9 +36,16 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ -n "$(field Description)" ] || fail "no Description"
 # Names only, without versions or alternatives.
-depends=" $(field Depends | sed -E 's/\([^)]*\)//g; s/[,|]/ /g') "
-for needed in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6 fonts-wine iproute2; do
+names() { echo " $(field "$1" | sed -E 's/\([^)]*\)//g; s/[,|]/ /g') "; }
+depends=$(names Depends)
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
     [[ $depends == *" $needed "* ]] || fail "Depends lacks $needed: $(field Depends)"
+done
+# The theme falls back to another font, and only the demo needs the ip tool.
+recommends=$(names Recommends)
+for wanted in fonts-wine iproute2; do
+    [[ $recommends == *" $wanted "* ]] || fail "Recommends lacks $wanted: $(field Recommends)"
+    [[ $depends != *" $wanted "* ]] || fail "$wanted is a hard dependency"
 done
 
 dpkg-deb -c "$deb" >"$work/listing"
@@ -48,17 +55,22 @@ expect() {
     local mode=$1 path=$2
     grep -qxF -- "$mode ./$path" "$work/entries" || fail "no $mode ./$path in the package"
 }
-for program in telviq-utility virtual-cameras telviq-utility-demo; do
+for program in telviq-utility telviq-virtual-cameras telviq-utility-demo; do
     expect -rwxr-xr-x "usr/bin/$program"
 done
 expect -rw-r--r-- usr/share/applications/telviq-utility.desktop
 expect -rw-r--r-- usr/share/doc/telviq-utility/copyright
+expect -rw-r--r-- usr/share/doc/telviq-utility/changelog.gz
 expect -rw-r--r-- usr/share/telviq-utility/demo-cameras.conf
 for size in 32 48 128; do
     expect -rw-r--r-- "usr/share/icons/hicolor/${size}x$size/apps/telviq-utility.png"
 done
 awk '$2 !~ /^\.\/(usr\/.*)?$/ { print "FAIL: outside /usr: " $2; bad = 1 } END { exit bad }' \
     "$work/entries" >&2 || failures=$((failures + 1))
+# A manual page for every program.
+for program in $(sed -n 's|^[^ ]* \./usr/bin/\(.\+\)$|\1|p' "$work/entries"); do
+    expect -rw-r--r-- "usr/share/man/man1/$program.1.gz"
+done
 
 dpkg-deb -x "$deb" "$work/root"
 root=$work/root
@@ -80,14 +92,50 @@ if [ -f "$desktop" ]; then
     [ -x "$root/usr/bin/$exec_program" ] || fail "the menu entry runs '$exec_program', not shipped"
     [ -f "$root/usr/share/icons/hicolor/48x48/apps/$icon.png" ] ||
         fail "the menu entry's icon '$icon' is not shipped"
-    grep -q '^Categories=.*Network;' "$desktop" || fail "the menu entry is not under Network"
-    if command -v desktop-file-validate >/dev/null; then
-        desktop-file-validate "$desktop" || fail "desktop-file-validate"
-    fi
 fi
 copyright=$root/usr/share/doc/telviq-utility/copyright
 if [ -f "$copyright" ]; then
-    grep -q '^MIT License' "$copyright" || fail "copyright is not the licence"
+    head -n 1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
+        fail "copyright is not machine-readable"
+    grep -q '^License: Expat$' "$copyright" && grep -q '^ Permission is hereby granted' "$copyright" ||
+        fail "copyright lacks the licence"
+fi
+# The newest changelog entry and the newest release the software centres show are this version.
+changelog=$root/usr/share/doc/telviq-utility/changelog.gz
+if [ -f "$changelog" ]; then
+    top=$(zcat "$changelog" | head -n 1)
+    [[ $top == "telviq-utility ($version) "* ]] || fail "the changelog starts with: $top"
+fi
+metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
+if [ ${#metainfo[@]} -eq 1 ]; then
+    release=$(grep -o -m 1 '<release version="[^"]*"' "${metainfo[0]}" | cut -d '"' -f 2)
+    [ "$release" = "$version" ] || fail "the metainfo's newest release is '$release'"
+else
+    fail "expected one metainfo file, found ${#metainfo[@]}"
+fi
+
+# Debian's and the desktop's own checkers, where installed, must have nothing to say.
+checked=()
+if command -v lintian >/dev/null; then
+    # Root gets a notice on standard error that is not about the package.
+    lintian "$deb" >"$work/lintian.out" 2>/dev/null || true
+    grep -E '^[EW]: ' "$work/lintian.out" >&2 && fail "lintian"
+    checked+=(lintian)
+fi
+if command -v desktop-file-validate >/dev/null && [ -f "$desktop" ]; then
+    # Hints too: it exits with 0 for them.
+    said=$(desktop-file-validate "$desktop" 2>&1) || true
+    [ -z "$said" ] || { echo "$said" >&2; fail "desktop-file-validate"; }
+    checked+=(desktop-file-validate)
+fi
+if command -v appstreamcli >/dev/null && [ ${#metainfo[@]} -eq 1 ]; then
+    appstreamcli validate --no-net "${metainfo[0]}" >"$work/appstream.out" 2>&1 ||
+        { cat "$work/appstream.out" >&2; fail "appstreamcli validate"; }
+    # The tree as installed: the launchable desktop entry and the icon are where the metainfo
+    # says.
+    appstreamcli validate-tree --no-net "$root" >"$work/appstream.out" 2>&1 ||
+        { cat "$work/appstream.out" >&2; fail "appstreamcli validate-tree"; }
+    checked+=(appstreamcli)
 fi
 
 if [ "$failures" -ne 0 ]; then
@@ -96,3 +144,4 @@ if [ "$failures" -ne 0 ]; then
     exit 1
 fi
 echo "ok: $(basename "$deb"), $(wc -l <"$work/listing") entries, Depends: $(field Depends)"
+echo "checked with: ${checked[*]:-no validator (none installed)}"

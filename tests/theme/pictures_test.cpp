@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QColor>
 #include <QImage>
 #include <QTemporaryDir>
 
 #include "theme/pictures.h"
 #include "theme/theme.h"
+#include "theme/themed_frame.h"
 
 namespace {
 
@@ -84,6 +86,52 @@ TEST(TitleButtonPictures, RoundInTheirColourWithTheirSymbol)
         }
         EXPECT_NE(pictures[0], pictures[1]);
         EXPECT_NE(pictures[1], pictures[2]);
+    }
+}
+
+// The button as it paints itself on a transparent image of the given device pixel ratio.
+QImage renderedAt(QAbstractButton* button, int ratio)
+{
+    QImage image(button->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    button->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+bool isSoft(QColor c)
+{
+    return c.alpha() > 0 && c.alpha() < 255;
+}
+
+// Clearly neither clear nor solid: a sliver of cover that the rasteriser rounds to nothing at 1x
+// can show as a faint pixel at 2x.
+bool isHalfTone(QRgb pixel)
+{
+    return qAlpha(pixel) >= 48 && qAlpha(pixel) <= 207;
+}
+
+// At a ratio of 2 the buttons are drawn anew, not enlarged: an enlarged picture is blurred (half
+// tones spill onto pixels that were clear or solid) or blocky (each soft edge pixel becomes
+// four, where a drawn edge stays one device pixel wide and so only doubles with its length).
+TEST(TitleButtonPictures, SharpAtTwiceTheDevicePixels)
+{
+    theme::ThemedFrame frame;
+    frame.resize(300, 100);
+    for (QAbstractButton* button :
+         {frame.controlBoxButton(), frame.closeButton(), frame.minimiseButton()}) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        const QImage single = renderedAt(button, 1);
+        const QImage twice = renderedAt(button, 2);
+        ASSERT_EQ(twice.size(), single.size() * 2);
+        int spilt = 0;
+        for (int y = 0; y < twice.height(); ++y)
+            for (int x = 0; x < twice.width(); ++x)
+                spilt += isHalfTone(twice.pixel(x, y)) && !isSoft(single.pixelColor(x / 2, y / 2));
+        EXPECT_EQ(spilt, 0);
+        const int soft = countPixels(single, isSoft);
+        EXPECT_GT(soft, 0);
+        EXPECT_LT(countPixels(twice, isSoft), 3 * soft) << soft << " soft edge pixels at 1x";
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
@@ -51,14 +52,21 @@ protected:
     QPoint origin;
 };
 
-TEST_F(ThemedFrameTest, ButtonsAreSeventeenSquareInTheTitleBar)
+TEST_F(ThemedFrameTest, ButtonsAreSeventeenSquareInTheTitleBarAndNamed)
 {
-    const QAbstractButton* buttons[] = {frame->controlBoxButton(), frame->closeButton(),
-                                        frame->minimiseButton()};
-    for (const QAbstractButton* b : buttons) {
+    QAbstractButton* buttons[] = {frame->controlBoxButton(), frame->closeButton(),
+                                  frame->minimiseButton()};
+    const char* names[] = {"System menu", "Close", "Minimise"};
+    for (int i = 0; i < 3; ++i) {
+        const QAbstractButton* b = buttons[i];
         EXPECT_EQ(b->geometry().size(), QSize(17, 17)) << qPrintable(b->objectName());
         EXPECT_EQ(b->y(), 4);
         EXPECT_TRUE(frame->rect().contains(b->geometry()));
+        // What a screen reader announces; the buttons show no text.
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(buttons[i]);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name), names[i]);
+        EXPECT_EQ(accessible->role(), QAccessible::Button);
     }
     // From the right edge leftwards, without overlapping.
     EXPECT_GT(buttons[0]->x(), buttons[1]->geometry().right());

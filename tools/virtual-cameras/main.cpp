@@ -31,8 +31,8 @@ using udptool::openPort;
 using udptool::stopRequested;
 
 const char kUsage[] =
-    R"(Usage: virtual-cameras [--count N | --file PATH] [--burst | --spacing MS] [--log]
-                       [--timestamps]
+    R"(Usage: telviq-virtual-cameras --count N [--burst | --spacing MS] [--log | --timestamps]
+  or:  telviq-virtual-cameras --file PATH [--burst | --spacing MS] [--log | --timestamps]
 
 Plays cameras on UDP ports 15500 (search) and 15600 (parameters) of every local address.
 Answers go only to the address and port a request came from; nothing is broadcast.
@@ -62,10 +62,11 @@ Prints "ready" on standard output once both ports are open; stops on SIGTERM or 
   --burst        all cameras answer at once (the default)
   --spacing MS   the cameras answer one after another, MS apart
   --log          one line per request and per answer on standard error (never a password)
-  --timestamps   --log, with every line starting "t=SECONDS " on CLOCK_MONOTONIC (microseconds),
+  --timestamps   as --log, with every line starting "t=SECONDS " on CLOCK_MONOTONIC (microseconds),
                  taken as the request is read or just before the answer is sent; the clock is
                  the same in every network namespace, so other programs can time the exchange
   --help         this text
+  --version      the version
 )";
 
 std::uint64_t nowMs()
@@ -118,6 +119,9 @@ int parseOptions(int argc, char** argv, Options& options)
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return 0;
+        } else if (arg == "--version") {
+            std::cout << "telviq-virtual-cameras " TELVIQ_VERSION "\n";
+            return 0;
         } else if (arg == "--count" && hasValue && readNumber(argv[i + 1], 480, value) &&
                    value > 0) {
             options.count = static_cast<int>(value);
@@ -135,13 +139,13 @@ int parseOptions(int argc, char** argv, Options& options)
             options.log = true;
             options.timestamps = true;
         } else {
-            std::cerr << "virtual-cameras: bad option or value: " << arg
-                      << "\nTry 'virtual-cameras --help'.\n";
+            std::cerr << "telviq-virtual-cameras: bad option or value: " << arg
+                      << "\nTry 'telviq-virtual-cameras --help'.\n";
             return 2;
         }
     }
     if ((options.count > 0) == !options.file.empty()) {
-        std::cerr << "virtual-cameras: give either --count N or --file PATH\n";
+        std::cerr << "telviq-virtual-cameras: give either --count N or --file PATH\n";
         return 2;
     }
     return -1;
@@ -156,14 +160,14 @@ bool loadCameras(const Options& options, std::vector<camsim::Camera>& cameras)
     }
     std::ifstream in(options.file);
     if (!in) {
-        std::cerr << "virtual-cameras: cannot read " << options.file << "\n";
+        std::cerr << "telviq-virtual-cameras: cannot read " << options.file << "\n";
         return false;
     }
     std::stringstream text;
     text << in.rdbuf();
     std::string error;
     if (!camsim::parseCameraFile(text.str(), cameras, error)) {
-        std::cerr << "virtual-cameras: " << options.file << ": " << error << "\n";
+        std::cerr << "telviq-virtual-cameras: " << options.file << ": " << error << "\n";
         return false;
     }
     return true;
@@ -188,7 +192,7 @@ int main(int argc, char** argv)
     const int searchFd = openPort(protocol::kSearchPort);
     const int parameterFd = openPort(protocol::kParameterPort);
     if (searchFd < 0 || parameterFd < 0) {
-        std::perror("virtual-cameras: cannot open the camera ports");
+        std::perror("telviq-virtual-cameras: cannot open the camera ports");
         return 1;
     }
     std::cout << "ready: " << host.cameras().size() << " cameras" << std::endl;
@@ -210,7 +214,7 @@ int main(int argc, char** argv)
             waitFor = &wait;
         }
         if (ppoll(fds, 2, waitFor, &waitMask) < 0 && errno != EINTR) {
-            std::perror("virtual-cameras: ppoll");
+            std::perror("telviq-virtual-cameras: ppoll");
             return 1;
         }
         if (stopRequested)

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Installs the Debian package on a pristine Debian 12: a minimal root made with mmdebstrap from
+# this machine's package sources, where apt installs the package with its dependencies and
+# without Recommends. There it runs each program's --version, starts the window offscreen for two
+# seconds without pressing anything (it sends nothing before Find is pressed), and prints what
+# apt installed and how big it is. Needs root and mmdebstrap, and downloads packages.
+#
+#   packaging/check-pristine.sh [PACKAGE.deb]     (default: made with cpack from build/ or
+#                                                  BUILD_DIR)
+set -euo pipefail
+self=$(readlink -f "$0")
+top=$(cd "$(dirname "$self")/.." && pwd)
+
+die() {
+    echo "check-pristine: $*" >&2
+    exit 1
+}
+
+# Run by mmdebstrap once the root is made, with the root's folder; the package waits in its /tmp.
+if [ "${1:-}" = --inside ]; then
+    root=$2
+    deb=/tmp/$3
+    report=$4
+    in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
+    packages() { in_root dpkg-query -W -f '${Package}\n' | sort; }
+    megabytes() { du -sxm "$root" | cut -f 1; }
+    failed=0
+    in_root apt-get clean
+    packages >"$report.before"
+    size_before=$(megabytes)
+    if ! in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+        --no-install-recommends "$deb" >"$report.apt" 2>&1; then
+        cat "$report.apt" >&2
+        echo "FAIL: apt could not install the package" >>"$report"
+        exit 1
+    fi
+    # The downloaded files are no part of the size.
+    in_root apt-get clean
+    packages >"$report.after"
+    comm -13 "$report.before" "$report.after" >"$report.new"
+    # shellcheck disable=SC2046 # one package name a line
+    kib=$(in_root dpkg-query -W -f '${Installed-Size}\n' $(cat "$report.new") |
+        awk '{ s += $1 } END { print s }')
+    {
+        echo "apt installed $(wc -l <"$report.new") packages, $((kib / 1024)) MB by their" \
+            "Installed-Size; the root grew from $size_before MB to $(megabytes) MB:"
+        fmt -w 100 "$report.new" | sed 's/^/  /'
+        echo "left out (Recommends): $(in_root dpkg-query -W -f '${Recommends}' telviq-utility)"
+    } >>"$report"
+
+    # QT_QPA_PLATFORM keeps a program that does not know --version from waiting for a display.
+    for program in telviq-utility telviq-cli telviq-virtual-cameras; do
+        status=0
+        said=$(in_root env QT_QPA_PLATFORM=offscreen timeout 10 "$program" --version 2>&1) ||
+            status=$?
+        if [ "$status" -eq 0 ] && [ -n "$said" ]; then
+            echo "ok: $program --version: $said" >>"$report"
+        else
+            echo "FAIL: $program --version: exit status $status: $(echo "$said" | head -n 3)" \
+                >>"$report"
+            failed=1
+        fi
+    done
+
+    # Still running after two seconds is what is wanted (timeout's 124).
+    status=0
+    said=$(in_root env QT_QPA_PLATFORM=offscreen timeout 2 telviq-utility 2>&1) || status=$?
+    said=$(echo "$said" | grep -v 'XDG_RUNTIME_DIR' || true)
+    if [ "$status" -eq 124 ]; then
+        echo "ok: the window ran offscreen for 2 s${said:+; it said: $said}" >>"$report"
+    else
+        echo "FAIL: the window ended within 2 s with exit status $status: $said" >>"$report"
+        failed=1
+    fi
+    exit "$failed"
+fi
+
+[ "$(id -u)" -eq 0 ] || die "mmdebstrap and chroot need root"
+command -v mmdebstrap >/dev/null || die "needs mmdebstrap (apt-get install mmdebstrap)"
+
+work=$(mktemp -d /tmp/telviq-pristine.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+deb=${1:-}
+if [ -z "$deb" ]; then
+    build=${BUILD_DIR:-$top/build}
+    [ -f "$build/CPackConfig.cmake" ] || die "no build in $build: run scripts/build.sh, or name a .deb"
+    cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" 2>&1 ||
+        { cat "$work/cpack.log" >&2; die "cpack failed"; }
+    deb=$(echo "$work"/deb/*.deb)
+fi
+[ -f "$deb" ] || die "no package at $deb"
+deb=$(readlink -f "$deb")
+echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f 1) KiB," \
+    "Installed-Size $(dpkg-deb -f "$deb" Installed-Size) KiB"
+
+# This machine's own package sources, as apt reads them.
+sources=()
+[ -s /etc/apt/sources.list ] && sources+=(/etc/apt/sources.list)
+for file in /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ -f "$file" ] && sources+=("$file")
+done
+((${#sources[@]})) || die "no package sources in /etc/apt"
+echo "package sources: ${sources[*]}"
+
+report=$work/report
+: >"$report"
+status=0
+start=$SECONDS
+mmdebstrap --variant=apt --mode=root \
+    --customize-hook="upload $deb /tmp/$(basename "$deb")" \
+    --customize-hook="bash $(printf %q "$self") --inside \"\$1\" $(printf %q "$(basename "$deb")") $report" \
+    bookworm "$work/root" "${sources[@]}" >"$work/mmdebstrap.log" 2>&1 || status=$?
+cat "$report"
+if [ "$status" -ne 0 ]; then
+    grep -q . "$report" || tail -n 20 "$work/mmdebstrap.log" >&2
+    echo "FAILED ($((SECONDS - start)) s)"
+    exit 1
+fi
+echo "passed ($((SECONDS - start)) s)"
