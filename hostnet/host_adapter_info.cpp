@@ -40,6 +40,34 @@ std::string macText(const std::vector<std::uint8_t>& address)
     return text;
 }
 
+std::uint32_t toNumber(const Ipv4Address& address)
+{
+    return std::uint32_t{address[0]} << 24 | std::uint32_t{address[1]} << 16 |
+           std::uint32_t{address[2]} << 8 | address[3];
+}
+
+std::string dotted(const Ipv4Address& address)
+{
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
+           std::to_string(address[2]) + "." + std::to_string(address[3]);
+}
+
+// The adapters' texts come from the system in the one form inet_ntop writes.
+bool readDotted(const std::string& text, Ipv4Address& out)
+{
+    unsigned parts[4];
+    char end;
+    if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &parts[0], &parts[1], &parts[2], &parts[3],
+                    &end) != 4)
+        return false;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (parts[i] > 255)
+            return false;
+        out[i] = static_cast<std::uint8_t>(parts[i]);
+    }
+    return true;
+}
+
 } // namespace
 
 bool LoadHostAdapterInfo(HostAdapterInfo& info, AdapterSource& source)
@@ -95,6 +123,45 @@ PcGroupTexts pcGroupTexts(const HostAdapterInfo& info)
         texts.gateway = adapter.gateway.empty() ? "0.0.0.0" : adapter.gateway;
     }
     return texts;
+}
+
+bool AdapterSubnet::holdsHost(const Ipv4Address& address) const
+{
+    const std::uint32_t value = toNumber(address);
+    const std::uint32_t hostBits = ~toNumber(mask);
+    const std::uint32_t first = toNumber(network) & ~hostBits;
+    if ((value & ~hostBits) != first)
+        return false;
+    if (hostBits <= 1)
+        return hostBits == 1;
+    return value != first && value != (first | hostBits);
+}
+
+std::string AdapterSubnet::text() const
+{
+    const std::uint32_t bits = toNumber(mask);
+    int prefix = 0;
+    while (prefix < 32 && (bits & (0x80000000u >> prefix)) != 0)
+        ++prefix;
+    const bool oneRun = prefix == 32 || (bits << prefix) == 0;
+    return dotted(network) + "/" + (oneRun ? std::to_string(prefix) : dotted(mask));
+}
+
+std::vector<AdapterSubnet> adapterSubnets(const HostAdapterInfo& info)
+{
+    std::vector<AdapterSubnet> subnets;
+    for (std::int32_t i = 0; i < info.adapterCount; ++i) {
+        const AdapterEntry& adapter = info.adapters[static_cast<std::size_t>(i)];
+        AdapterSubnet subnet;
+        Ipv4Address address;
+        if (!readDotted(adapter.ipAddress, address) || !readDotted(adapter.ipMask, subnet.mask))
+            continue;
+        subnet.adapter = adapter.description;
+        for (std::size_t k = 0; k < 4; ++k)
+            subnet.network[k] = address[k] & subnet.mask[k];
+        subnets.push_back(std::move(subnet));
+    }
+    return subnets;
 }
 
 } // namespace hostnet

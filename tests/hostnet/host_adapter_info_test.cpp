@@ -163,6 +163,57 @@ TEST(PcGroupTexts, MacAlwaysSixPairsAndNoGatewayShownAsZeros)
     EXPECT_EQ(pcGroupTexts(info).macAddress, "01-02-03-04-05-AB");
 }
 
+TEST(AdapterSubnets, HoldOnlyTheirHostsAndNameThemselves)
+{
+    HostAdapterInfo info;
+    info.adapterCount = 4;
+    info.adapters[0] = adapter(kEthernetType, "eth0", "198.51.100.77");
+    info.adapters[0].ipMask = "255.255.254.0"; // 198.51.100.0 to 198.51.101.255
+    info.adapters[1] = adapter(kEthernetType, "wlan0", "203.0.113.130");
+    info.adapters[1].ipMask = "255.255.255.252"; // hosts .129 and .130
+    info.adapters[2] = adapter(kEthernetType, "broken", "not an address");
+    info.adapters[3] = adapter(kEthernetType, "p2p", "203.0.113.9");
+    info.adapters[3].ipMask = "255.255.255.254";
+    const std::vector<AdapterSubnet> subnets = adapterSubnets(info);
+    ASSERT_EQ(subnets.size(), 3u) << "an adapter without a readable address has no subnet";
+    EXPECT_EQ(subnets[0].adapter, "eth0");
+    EXPECT_EQ(subnets[0].text(), "198.51.100.0/23");
+    EXPECT_EQ(subnets[1].text(), "203.0.113.128/30");
+    EXPECT_EQ(subnets[2].text(), "203.0.113.8/31");
+
+    struct Case {
+        Ipv4Address address;
+        bool eth0, wlan0, p2p;
+    };
+    const Case cases[] = {
+        {{198, 51, 100, 0}, false, false, false},  // eth0's network address
+        {{198, 51, 100, 255}, true, false, false}, // inside a /23, an ordinary host
+        {{198, 51, 101, 254}, true, false, false},
+        {{198, 51, 101, 255}, false, false, false}, // eth0's broadcast address
+        {{198, 51, 102, 1}, false, false, false},
+        {{203, 0, 113, 128}, false, false, false},
+        {{203, 0, 113, 129}, false, true, false},
+        {{203, 0, 113, 131}, false, false, false},
+        {{203, 0, 113, 8}, false, false, true}, // both addresses of a /31 are hosts
+        {{203, 0, 113, 9}, false, false, true},
+        {{0, 0, 0, 0}, false, false, false},
+        {{255, 255, 255, 255}, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.address[2]) + "." + std::to_string(c.address[3]));
+        EXPECT_EQ(subnets[0].holdsHost(c.address), c.eth0);
+        EXPECT_EQ(subnets[1].holdsHost(c.address), c.wlan0);
+        EXPECT_EQ(subnets[2].holdsHost(c.address), c.p2p);
+    }
+
+    const AdapterSubnet single{"tun0", {198, 51, 100, 7}, {255, 255, 255, 255}};
+    EXPECT_FALSE(single.holdsHost({198, 51, 100, 7}));
+    EXPECT_EQ(single.text(), "198.51.100.7/32");
+    const AdapterSubnet odd{"odd", {10, 0, 0, 0}, {255, 0, 255, 0}};
+    EXPECT_EQ(odd.text(), "10.0.0.0/255.0.255.0");
+    EXPECT_TRUE(odd.holdsHost({10, 7, 0, 1}));
+}
+
 TEST(DebugTrace, WritesTheFormattedTextAndCutsItToTheBuffer)
 {
     testing::internal::CaptureStderr();
