@@ -39,4 +39,9 @@ void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
 
 std::vector<CameraRow> cameraRows(const CameraTable& table);
 
+// For each row of the table, the other rows (from 0) whose cameras report the same address in use
+// as its camera: they cannot both be reached there. Rows with the same MAC address are one camera
+// heard through two adapters, not a clash, and 0.0.0.0 is no address at all.
+std::vector<std::vector<std::size_t>> rowsSharingAddress(const CameraTable& table);
+
 } // namespace protocol

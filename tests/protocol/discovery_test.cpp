@@ -377,3 +377,24 @@ TEST(CameraRows, NumberedFromOneWithTheDescription)
     table.count = 12;
     EXPECT_EQ(cameraRows(table)[11].number, "12");
 }
+
+TEST(CameraRows, SharedAddressesInUseAreClashesBetweenDifferentCameras)
+{
+    CameraTable table;
+    // Rows 0 and 3 are one camera reached by two adapters; row 4 takes its address too.
+    const std::pair<std::uint8_t, std::array<std::uint8_t, 4>> cameras[] = {
+        {1, {203, 0, 113, 60}}, {2, {203, 0, 113, 61}}, {3, {0, 0, 0, 0}},
+        {1, {203, 0, 113, 60}}, {5, {203, 0, 113, 60}}, {6, {0, 0, 0, 0}},
+        {7, {203, 0, 113, 61}},
+    };
+    for (const auto& [id, address] : cameras) {
+        Bytes bytes = answer(id, "");
+        std::copy(address.begin(), address.end(), bytes.begin() + offset::usedIPAddress);
+        storeRespondPacket(bytes.data(), bytes.size(), table.slots[table.count++]);
+    }
+    // Past the count: never compared.
+    storeRespondPacket(table.slots[4].bytes.data(), kRecordSize, table.slots[table.count]);
+
+    const std::vector<std::vector<std::size_t>> expected = {{4}, {6}, {}, {4}, {0, 3}, {}, {1}};
+    EXPECT_EQ(rowsSharingAddress(table), expected);
+}
