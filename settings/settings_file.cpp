@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <utility>
 
 namespace settings {
 
@@ -70,7 +71,10 @@ std::string readerMessage(const std::string& what)
     return what.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-bool parseJson(const std::string& text, Json& out, SettingsFileError& error)
+// Where each member of the outermost object starts: the opening quote of its name.
+using MemberPlaces = std::vector<std::pair<std::string, std::size_t>>;
+
+bool parseJson(const std::string& text, Json& out, MemberPlaces& places, SettingsFileError& error)
 {
     std::istringstream in(text);
     // How far the reader has read, when it reports an event: just past the event's token.
@@ -97,9 +101,12 @@ bool parseJson(const std::string& text, Json& out, SettingsFileError& error)
         case Json::parse_event_t::key: {
             // The library would keep the last of two values for one name without a word.
             const std::string& name = parsed.get_ref<const std::string&>();
+            const std::size_t place = openingQuote(text, readSoFar() - 1);
             if (!names.back().insert(name).second) {
-                throw Refusal{openingQuote(text, readSoFar() - 1),
-                              "\"" + name + "\" appears twice"};
+                throw Refusal{place, "\"" + name + "\" appears twice"};
+            }
+            if (depth == 1) {
+                places.emplace_back(name, place);
             }
             break;
         }
@@ -122,7 +129,9 @@ bool parseJson(const std::string& text, Json& out, SettingsFileError& error)
     return false;
 }
 
-bool changesFromJson(const Json& file, std::vector<FieldChange>& out, std::string& error)
+// On failure `member` names the member at fault, or stays empty when the whole file is.
+bool changesFromJson(const Json& file, std::vector<FieldChange>& out, std::string& error,
+                     std::string& member)
 {
     if (!file.is_object()) {
         error = "the settings must be one JSON object of fields";
@@ -130,6 +139,7 @@ bool changesFromJson(const Json& file, std::vector<FieldChange>& out, std::strin
     }
     out.clear();
     for (const auto& [name, value] : file.items()) {
+        member = name;
         const CameraField* field = findField(name);
         if (field == nullptr) {
             error = "unknown field \"" + name + "\"";
@@ -208,16 +218,14 @@ std::string writeSettingsFile(const SettingsValues& values)
 
 std::string SettingsFileError::text() const
 {
-    if (line == 0) {
-        return message;
-    }
     return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + message;
 }
 
 bool readSettingsFile(const std::string& text, SettingsFile& out, SettingsFileError& error)
 {
     Json file;
-    if (!parseJson(text, file, error)) {
+    MemberPlaces places;
+    if (!parseJson(text, file, places, error)) {
         return false;
     }
     out.holdsPasswords = false;
@@ -229,8 +237,21 @@ bool readSettingsFile(const std::string& text, SettingsFile& out, SettingsFileEr
             }
         }
     }
-    error = SettingsFileError{};
-    return changesFromJson(file, out.changes, error.message);
+    std::string message;
+    std::string member;
+    if (changesFromJson(file, out.changes, message, member)) {
+        return true;
+    }
+    // At the member's name, or where the value begins (past blanks and a byte order mark).
+    std::size_t place =
+        text.find_first_not_of(" \t\r\n", text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
+    for (const auto& [name, at] : places) {
+        if (name == member) {
+            place = at;
+        }
+    }
+    error = errorAt(text, place, std::move(message));
+    return false;
 }
 
 } // namespace settings

@@ -31,11 +31,11 @@ struct SettingsFile {
 };
 
 struct SettingsFileError {
-    int line = 0;   // where the text is no JSON; 0 when it is, and a field is refused
+    int line = 0;   // where the text is no JSON, or where the refused member's name begins
     int column = 0; // in bytes, from 1
     std::string message;
 
-    // "line 2, column 15: ..." or, for a field, the message alone.
+    // "line 2, column 15: ..."
     std::string text() const;
 };
 

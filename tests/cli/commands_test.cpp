@@ -236,7 +236,8 @@ TEST_F(Commands, AddressesAndNumbersAreReadStrictlyAndATypoSendsNothing)
     const std::size_t sendsBefore = endpoint.sends.size();
     EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
     const std::string refusal = "ipAddress: \"203.0.113.300\" is not an address: ";
-    EXPECT_EQ(err.str(), "telviq-cli: " + path + ": " + refusal + settings::addressForm + "\n");
+    EXPECT_EQ(err.str(), "telviq-cli: " + path + ": line 2, column 47: " + refusal +
+                             settings::addressForm + "\n");
     EXPECT_EQ(endpoint.sends.size(), sendsBefore);
 }
 

@@ -165,11 +165,17 @@ TEST(CameraFields, SettingsFileTakesWhatShowPrintsAndSkipsWhatCannotBeWritten)
     EXPECT_EQ(changes[2].index, 1);
     EXPECT_EQ(changes[3].text, "secret");
 
+    // Each named where the member at fault begins.
     const char* refused[][2] = {
-        {R"({"hour": 7.5})", "hour: a string or a whole number was expected"},
-        {R"({"ipAddress": 10})", "ipAddress: a string was expected"},
-        {R"({"nickname": "x"})", "unknown field \"nickname\""},
-        {R"([{"hour": 7}])", "the settings must be one JSON object of fields"},
+        {R"({"hour": 7.5})", "line 1, column 2: hour: a string or a whole number was expected"},
+        {"{\"motionImage\": \"On\",\n  \"ipAddress\": 10}",
+         "line 2, column 3: ipAddress: a string was expected"},
+        {"{\"hour\": 7, \"x\": {\"hour\": 1},\r\n \"nickname\": \"x\"}",
+         "line 1, column 13: unknown field \"x\""},
+        {"{\"hour\": 7,\n\"minute\": {\"hour\": 1}, \"hour2\": 1}",
+         "line 2, column 1: minute: a string or a whole number was expected"},
+        {"\xEF\xBB\xBF\n [{\"hour\": 7}]",
+         "line 2, column 2: the settings must be one JSON object of fields"},
     };
     for (const auto& [text, expected] : refused) {
         EXPECT_FALSE(settings::readSettingsFile(text, file, error)) << text;
