@@ -5,15 +5,26 @@
 #include <vector>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include "app/busy_state.h"
 #include "app/camera_text.h"
@@ -22,6 +33,8 @@
 #include "net/udp_endpoint.h"
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
+#include "settings/camera_fields.h"
+#include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
 #include "theme/radio_group.h"
@@ -46,6 +59,7 @@ const char* const kNoAdapterPrompt =
 const char* const kWriteOk = "Settings write ok!\n";
 const char* const kWriteFail = "Settings write fail!\n";
 const char* const kWriteCaption = "TELVIQ";
+const char* const kSettingsFileFilter = "Settings files (*.json);;All files (*)";
 
 // An edit's text as camera bytes, written straight into its place in the values, so that a
 // password's bytes leave no copy behind but the edit's. The edits refuse every character the
@@ -76,6 +90,23 @@ void wipeSecrets(settings::SettingsValues& values, protocol::ParameterPacket& pa
 {
     settings::wipePasswords(values);
     protocol::wipe(packet);
+}
+
+const protocol::CameraRecord& recordOfRow(int row)
+{
+    return cameraTable.slots.at(static_cast<std::size_t>(row));
+}
+
+void showError(QWidget* owner, const QString& text)
+{
+    app::showMessageBox(owner, text, QString(), QMessageBox::Critical, QMessageBox::Ok);
+}
+
+// Rich text, so that a camera's text that looks like markup shows as it is, line for line.
+QString toolTipText(const std::string& text)
+{
+    return QStringLiteral("<p style='white-space:pre'>") +
+           QString::fromStdString(text).toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 // The Tab key visits the widgets in the order given; a radio group stands for its items.
@@ -188,6 +219,67 @@ void TForm1::setUpCameraList()
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setBrush(QPalette::Inactive, role, palette.brush(QPalette::Active, role));
     list->setPalette(palette);
+
+    list->installEventFilter(this);
+    list->viewport()->installEventFilter(this);
+}
+
+// Mouse input to the list arrives at its viewport, keys and keyboard context menus at the list.
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    QTreeWidget* list = ui->listIpCamera;
+    if (watched == list->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            // The right button opens its row's menu without putting that camera on show.
+            return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+        case QEvent::ContextMenu: {
+            const auto* request = static_cast<QContextMenuEvent*>(event);
+            if (QTreeWidgetItem* item = list->itemAt(request->pos()))
+                onUserEvent([&] { listIpCameraContextPopup(list, item, request->globalPos()); });
+            return true;
+        }
+        default:
+            break;
+        }
+    } else if (watched == list) {
+        // Some platforms turn the Menu key into a context menu event, some pass the key on, and
+        // none here does so for Shift+F10; the menu open, a second request goes to the menu.
+        bool menuAsked =
+            event->type() == QEvent::ContextMenu &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            menuAsked = (key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier) ||
+                        (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+        }
+        if (menuAsked) {
+            onUserEvent([this] { openContextMenuOfSelectedRow(); });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::openContextMenuOfSelectedRow()
+{
+    QTreeWidget* list = ui->listIpCamera;
+    const int row = shownRow();
+    if (row < 0)
+        return;
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    list->scrollToItem(item);
+    const QRect place = list->visualItemRect(item);
+    const QPoint corner(place.left() + list->header()->sectionSize(0), place.bottom());
+    listIpCameraContextPopup(list, item, list->viewport()->mapToGlobal(corner));
+}
+
+int TForm1::shownRow() const
+{
+    const QList<QTreeWidgetItem*> selected = ui->listIpCamera->selectedItems();
+    return selected.isEmpty() ? -1 : ui->listIpCamera->indexOfTopLevelItem(selected.first());
 }
 
 // What a screen reader announces for each control: the caption a sighted user reads on it or
@@ -312,15 +404,24 @@ void TForm1::cmdFindClick(QObject*)
     QTreeWidget* list = ui->listIpCamera;
     list->clearSelection();
     list->clear();
+    cameraNotes_.clear();
     list->repaint();
 
     app::ResponsiveEndpoint endpoint(*IdUDPClient1, ticks_);
     protocol::discoverCameras(endpoint, cameraTable, searchListenSeconds, ticks_);
 
-    for (const protocol::CameraRow& row : protocol::cameraRows(cameraTable)) {
+    // The adapters as they are now, not as the PC group shows them from the start: a cable
+    // plugged in since then counts.
+    hostnet::HostAdapterInfo adapters;
+    hostnet::LoadHostAdapterInfo(adapters, adapterSource_);
+    cameraNotes_ = app::cameraNotes(cameraTable, hostnet::adapterSubnets(adapters));
+    const std::vector<protocol::CameraRow> rows = protocol::cameraRows(cameraTable);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         auto* item = new QTreeWidgetItem(
-            list, {app::fromCamera(row.number), app::fromCamera(row.description)});
+            list, {app::fromCamera(rows[i].number), app::fromCamera(rows[i].description)});
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        for (int column = 0; column < 2; ++column)
+            item->setToolTip(column, toolTipText(cameraNotes_[i].toolTip));
     }
 }
 
@@ -340,7 +441,12 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
     f.groupIpCameraInfo->setTitle(
         app::fromCamera(v.txtCameraDescription2).replace(QLatin1Char('&'), QStringLiteral("&&")));
     f.IpCameraInfoPage->show();
+    showPages(v);
+}
 
+void TForm1::showPages(const settings::SettingsValues& v)
+{
+    Ui::TForm1& f = *ui;
     app::showText(f.txtMacAddress2, app::fromCamera(v.txtMacAddress2));
     app::showText(f.txtUsedIPAddress, app::fromCamera(v.txtUsedIPAddress));
     app::showText(f.txtFirmwareVersion2, app::fromCamera(v.txtFirmwareVersion2));
@@ -357,22 +463,22 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
     app::showText(f.txtGateway2, app::fromCamera(v.txtGateway2));
     app::showText(f.txtDnsServer2, app::fromCamera(v.txtDnsServer2));
     app::showText(f.txtAdslUserName, app::fromCamera(v.txtAdslUserName));
-    f.txtAdslPassword->clear();
+    app::showText(f.txtAdslPassword, app::fromCamera(v.txtAdslPassword));
     app::showText(f.txtDdnsUserName, app::fromCamera(v.txtDdnsUserName));
     app::showText(f.txtDdnsDomainName, app::fromCamera(v.txtDdnsDomainName));
-    f.txtDdnsPassword->clear();
+    app::showText(f.txtDdnsPassword, app::fromCamera(v.txtDdnsPassword));
     app::showText(f.txtSmtpDomain, app::fromCamera(v.txtSmtpDomain));
     app::showText(f.txtEmailSender, app::fromCamera(v.txtEmailSender));
     app::showText(f.txtEmailReceiver, app::fromCamera(v.txtEmailReceiver));
     app::showText(f.txtEmailCopy, app::fromCamera(v.txtEmailCopy));
     app::showText(f.txtEmailAccount, app::fromCamera(v.txtEmailAccount));
-    f.txtEmailPassword->clear();
+    app::showText(f.txtEmailPassword, app::fromCamera(v.txtEmailPassword));
     f.optTimeEmail->setItemIndex(v.optTimeEmail);
     f.optEmailAuthentication->setItemIndex(v.optEmailAuthentication);
-    f.txtAdminPassword->clear();
-    f.txtNewAdminPassword->clear();
-    f.txtUserPassword->clear();
-    f.txtNewUserPassword->clear();
+    app::showText(f.txtAdminPassword, app::fromCamera(v.txtAdminPassword));
+    app::showText(f.txtNewAdminPassword, app::fromCamera(v.txtNewAdminPassword));
+    app::showText(f.txtUserPassword, app::fromCamera(v.txtUserPassword));
+    app::showText(f.txtNewUserPassword, app::fromCamera(v.txtNewUserPassword));
     f.optUserPassword->setItemIndex(v.optUserPassword);
     app::showText(f.txtSmtpIpAddress, app::fromCamera(v.txtSmtpIpAddress));
     app::showText(f.txtHour, app::fromCamera(v.txtHour));
@@ -384,17 +490,9 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
     showTextsFromTheStart(f.IpCameraInfoPage);
 }
 
-void TForm1::cmdSaveClick(QObject*)
+void TForm1::readPages(settings::SettingsValues& v) const
 {
-    app::BusyState busy(this);
     const Ui::TForm1& f = *ui;
-
-    settings::SettingsValues v;
-    protocol::ParameterPacket packet;
-    const auto cleanUp = qScopeGuard([&] { wipeSecrets(v, packet); });
-    const protocol::CameraRecord& selected =
-        cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex));
-
     readEdit(f.txtMacAddress2, v.txtMacAddress2);
     readEdit(f.txtUsedIPAddress, v.txtUsedIPAddress);
     readEdit(f.txtFirmwareVersion2, v.txtFirmwareVersion2);
@@ -433,6 +531,19 @@ void TForm1::cmdSaveClick(QObject*)
     readEdit(f.txtUserPassword, v.txtUserPassword);
     readEdit(f.txtNewUserPassword, v.txtNewUserPassword);
     v.optUserPassword = f.optUserPassword->itemIndex();
+}
+
+void TForm1::cmdSaveClick(QObject*)
+{
+    app::BusyState busy(this);
+
+    settings::SettingsValues v;
+    protocol::ParameterPacket packet;
+    const auto cleanUp = qScopeGuard([&] { wipeSecrets(v, packet); });
+    const protocol::CameraRecord& selected =
+        cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex));
+
+    readPages(v);
 
     if (const std::optional<std::string> label = settings::collectSettings(v, selected, packet)) {
         busy.end();
@@ -472,6 +583,139 @@ void TForm1::optSmtpServerTypeClick(QObject* Sender)
         ui->txtSmtpDomain->setEnabled(true);
         ui->txtSmtpIpAddress->setEnabled(false);
     }
+}
+
+void TForm1::listIpCameraContextPopup(QObject*, QTreeWidgetItem* Item, const QPoint& MousePos)
+{
+    const int row = ui->listIpCamera->indexOfTopLevelItem(Item);
+    if (row < 0 || static_cast<std::size_t>(row) >= cameraNotes_.size())
+        return;
+
+    QMenu menu(this);
+    for (const std::string& warning : cameraNotes_[static_cast<std::size_t>(row)].warnings)
+        menu.addAction(QString::fromStdString(warning))->setEnabled(false);
+    if (!menu.isEmpty())
+        menu.addSeparator();
+    using Handler = void (TForm1::*)(QObject*, int);
+    const std::pair<QAction*, Handler> items[] = {
+        {menu.addAction(QStringLiteral("Open Web Page")), &TForm1::mnuOpenWebPageClick},
+        {menu.addAction(QStringLiteral("Copy IP Address")), &TForm1::mnuCopyIpAddressClick},
+        {menu.addAction(QStringLiteral("Copy MAC Address")), &TForm1::mnuCopyMacAddressClick},
+        {menu.addSeparator(), nullptr},
+        {menu.addAction(QString::fromUtf8("Save Settings to File\u2026")),
+         &TForm1::mnuSaveSettingsToFileClick},
+        {menu.addAction(QString::fromUtf8("Apply Settings from File\u2026")),
+         &TForm1::mnuApplySettingsFromFileClick},
+    };
+    // The item runs once the menu has closed, as a handler of its own.
+    const QAction* chosen = menu.exec(MousePos);
+    for (const auto& [action, handler] : items)
+        if (handler != nullptr && action == chosen)
+            onUserEvent([&, action = action, handler = handler] { (this->*handler)(action, row); });
+}
+
+void TForm1::mnuOpenWebPageClick(QObject*, int Row)
+{
+    const std::string address = protocol::formatIpv4(protocol::usedIPAddress(recordOfRow(Row)));
+    const QUrl page(QStringLiteral("http://%1/").arg(QString::fromStdString(address)));
+    if (!QDesktopServices::openUrl(page))
+        showError(this,
+                  QStringLiteral("No web browser could be started for %1.").arg(page.toString()));
+}
+
+void TForm1::mnuCopyIpAddressClick(QObject*, int Row)
+{
+    const std::string address = protocol::formatIpv4(protocol::usedIPAddress(recordOfRow(Row)));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(address));
+}
+
+void TForm1::mnuCopyMacAddressClick(QObject*, int Row)
+{
+    const std::string mac = protocol::formatMac(protocol::macAddress(recordOfRow(Row)));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(mac));
+}
+
+// The camera on show is saved as its pages stand, any other as its pages would first show it;
+// passwords never, since cameras do not report them.
+void TForm1::mnuSaveSettingsToFileClick(QObject*, int Row)
+{
+    settings::SettingsValues v;
+    const auto cleanUp = qScopeGuard([&] { settings::wipePasswords(v); });
+    if (Row == shownRow())
+        readPages(v);
+    else
+        v = settings::valuesOf(recordOfRow(Row));
+
+    // A value the reader refuses (an address such as 10.0.0.300, an hour of 24) would make a file
+    // that nothing can apply.
+    const std::string text = settings::writeSettingsFile(v);
+    settings::SettingsFile check;
+    settings::SettingsFileError fault;
+    if (!settings::readSettingsFile(text, check, fault)) {
+        showError(this, QStringLiteral("The settings cannot be saved to a file:\n\n%1.")
+                            .arg(QString::fromStdString(fault.message)));
+        return;
+    }
+
+    const QString name =
+        QString::fromStdString(protocol::formatMac(protocol::macAddress(recordOfRow(Row))));
+    const QString folder = settingsFolder_.isEmpty() ? QDir::homePath() : settingsFolder_;
+    const QString path = app::askSaveFileName(this, QStringLiteral("Save Settings to File"),
+                                              QDir(folder).filePath(name + QStringLiteral(".json")),
+                                              QString::fromLatin1(kSettingsFileFilter));
+    if (path.isEmpty())
+        return;
+    settingsFolder_ = QFileInfo(path).absolutePath();
+    QSaveFile file(path);
+    const auto size = static_cast<qint64>(text.size());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size || !file.commit())
+        showError(this, QStringLiteral("Cannot write %1:\n%2")
+                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+// The file's fields go onto the pages of the row's camera and nothing is sent: the user looks
+// them over and presses Save, which checks them as it checks any edit.
+void TForm1::mnuApplySettingsFromFileClick(QObject*, int Row)
+{
+    const QString folder = settingsFolder_.isEmpty() ? QDir::homePath() : settingsFolder_;
+    const QString path = app::askOpenFileName(this, QStringLiteral("Apply Settings from File"),
+                                              folder, QString::fromLatin1(kSettingsFileFilter));
+    if (path.isEmpty())
+        return;
+    settingsFolder_ = QFileInfo(path).absolutePath();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showError(this, QStringLiteral("Cannot read %1:\n%2")
+                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    QByteArray bytes = file.readAll();
+    std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    protocol::wipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
+
+    // The file may hold passwords.
+    settings::SettingsFile contents;
+    settings::SettingsValues v;
+    const auto cleanUp = qScopeGuard([&] {
+        protocol::wipe(text);
+        for (settings::FieldChange& change : contents.changes)
+            protocol::wipe(change.text);
+        settings::wipePasswords(v);
+    });
+    settings::SettingsFileError fault;
+    if (!settings::readSettingsFile(text, contents, fault)) {
+        showError(this,
+                  QStringLiteral("%1 cannot be applied:\n\n%2.")
+                      .arg(QDir::toNativeSeparators(path), QString::fromStdString(fault.text())));
+        return;
+    }
+
+    if (Row != shownRow())
+        ui->listIpCamera->setCurrentItem(ui->listIpCamera->topLevelItem(Row));
+    readPages(v);
+    for (const settings::FieldChange& change : contents.changes)
+        settings::applyChange(v, change);
+    showPages(v);
 }
 
 int runMainWindow(hostnet::AdapterSource& adapterSource,

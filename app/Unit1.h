@@ -2,16 +2,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include <QString>
 #include <QWidget>
 
+#include "app/camera_notes.h"
 #include "hostnet/host_adapter_info.h"
 #include "net/datagram_endpoint.h"
 #include "protocol/discovery.h"
 #include "protocol/ticks.h"
 
 class QCloseEvent;
+class QPoint;
 class QTreeWidgetItem;
+
+namespace settings {
+struct SettingsValues;
+}
 
 namespace Ui {
 class TForm1;
@@ -53,8 +61,18 @@ public:
     void optTimeEmailClick(QObject* Sender);
     void optSmtpServerTypeClick(QObject* Sender);
 
+    // The camera list's context menu, opened on a row by the right mouse button, or on the
+    // selected row by the Menu key or Shift+F10. Its items act on the row it was opened on.
+    void listIpCameraContextPopup(QObject* Sender, QTreeWidgetItem* Item, const QPoint& MousePos);
+    void mnuOpenWebPageClick(QObject* Sender, int Row);
+    void mnuCopyIpAddressClick(QObject* Sender, int Row);
+    void mnuCopyMacAddressClick(QObject* Sender, int Row);
+    void mnuSaveSettingsToFileClick(QObject* Sender, int Row);
+    void mnuApplySettingsFromFileClick(QObject* Sender, int Row);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     template <typename Body> void guarded(Body&& body);
@@ -64,10 +82,16 @@ private:
     void setUpTabOrder();
     void nameControls();
     void enterNoCameraShown();
+    void openContextMenuOfSelectedRow();
+    int shownRow() const;
+    void readPages(settings::SettingsValues& v) const;
+    void showPages(const settings::SettingsValues& v);
 
     hostnet::AdapterSource& adapterSource_;
     protocol::TickSource ticks_;
     bool creationCancelled_ = false;
+    std::vector<app::CameraNotes> cameraNotes_; // one for each row of the list
+    QString settingsFolder_;                    // where the last settings file was
 };
 
 // The program from the building of the window to its closing; returns the exit status: -1 when

@@ -1,6 +1,7 @@
 #include "app/message_boxes.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFileInfo>
 
 namespace app {
@@ -8,6 +9,7 @@ namespace app {
 namespace {
 
 MessageBoxHook* installedHook = nullptr;
+FileDialogHook* installedFileDialogHook = nullptr;
 
 QMessageBox::StandardButton answerFromHook(MessageBoxHook& hook, const ShownBox& box)
 {
@@ -20,6 +22,16 @@ QMessageBox::StandardButton answerFromHook(MessageBoxHook& hook, const ShownBox&
         return answer;
     }
     return box.buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::Cancel;
+}
+
+QString answerFromHook(FileDialogHook& hook, const ShownFileDialog& dialog)
+{
+    hook.shown.push_back(dialog);
+    if (hook.answers.empty())
+        return QString();
+    QString answer = hook.answers.front();
+    hook.answers.erase(hook.answers.begin());
+    return answer;
 }
 
 } // namespace
@@ -68,6 +80,27 @@ void showStandardError(QWidget* owner, const std::exception& error)
 void setMessageBoxHook(MessageBoxHook* hook)
 {
     installedHook = hook;
+}
+
+QString askOpenFileName(QWidget* owner, const QString& caption, const QString& start,
+                        const QString& filter)
+{
+    if (installedFileDialogHook)
+        return answerFromHook(*installedFileDialogHook, {owner, caption, start, false});
+    return QFileDialog::getOpenFileName(owner, caption, start, filter);
+}
+
+QString askSaveFileName(QWidget* owner, const QString& caption, const QString& start,
+                        const QString& filter)
+{
+    if (installedFileDialogHook)
+        return answerFromHook(*installedFileDialogHook, {owner, caption, start, true});
+    return QFileDialog::getSaveFileName(owner, caption, start, filter);
+}
+
+void setFileDialogHook(FileDialogHook* hook)
+{
+    installedFileDialogHook = hook;
 }
 
 } // namespace app

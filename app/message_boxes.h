@@ -48,4 +48,28 @@ struct MessageBoxHook {
 // Installs the hook (nullptr removes it); the caller keeps it alive while installed.
 void setMessageBoxHook(MessageBoxHook* hook);
 
+// The file dialogs go through here as well: the path chosen, or an empty string when the user
+// cancelled. `start` is the folder, or the folder and file name, the dialog opens with; `filter`
+// as QFileDialog takes it. Saving asks before it replaces a file.
+QString askOpenFileName(QWidget* owner, const QString& caption, const QString& start,
+                        const QString& filter);
+QString askSaveFileName(QWidget* owner, const QString& caption, const QString& start,
+                        const QString& filter);
+
+// While a hook is installed no dialog is shown: each is recorded and answered with the next
+// queued path (empty, as a cancel, once the queue is empty).
+struct ShownFileDialog {
+    QWidget* owner = nullptr;
+    QString caption;
+    QString start;
+    bool saving = false;
+};
+
+struct FileDialogHook {
+    std::vector<QString> answers;
+    std::vector<ShownFileDialog> shown;
+};
+
+void setFileDialogHook(FileDialogHook* hook);
+
 } // namespace app

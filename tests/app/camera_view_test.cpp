@@ -1,12 +1,19 @@
+#include <sstream>
+
 #include <QClipboard>
 #include <QCursor>
+#include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
+#include "cli/commands.h"
 #include "net/exceptions.h"
+#include "tests/protocol/scripted_endpoint.h"
 #include "theme/radio_group.h"
 #include "window_fixture.h"
 
@@ -44,6 +51,27 @@ void type(QWidget* edit, const QString& text)
 QString caption(const QWidget* group)
 {
     return static_cast<const QGroupBox*>(group)->title();
+}
+
+fakes::CameraImage cameraAt(std::uint8_t lastMacByte, const std::string& description,
+                            std::initializer_list<std::uint8_t> addressInUse)
+{
+    fakes::CameraImage camera = validCamera(lastMacByte, description);
+    camera.put(offset::usedIPAddress, addressInUse);
+    return camera;
+}
+
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(text), text.size());
+}
+
+std::string countedText(const std::vector<std::uint8_t>& packet, std::size_t at)
+{
+    return std::string(packet.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                       packet.begin() + static_cast<std::ptrdiff_t>(at) + 1 + packet[at]);
 }
 
 } // namespace
@@ -235,6 +263,7 @@ TEST_F(WindowTest, InputDuringFindAndSaveIsRefused)
     build();
     camerasAnswer({validCamera(1, "One")});
     bool interrupted = false, waitCursor = false, closeRefused = false;
+    std::size_t menusShown = 0;
     endpoint->onReceive = [&] {
         const QCursor* cursor = QApplication::overrideCursor();
         waitCursor = cursor && cursor->shape() == Qt::WaitCursor;
@@ -242,6 +271,14 @@ TEST_F(WindowTest, InputDuringFindAndSaveIsRefused)
             QTimer::singleShot(0, [&] {
                 for (const char* button : {"cmdExit", "cmdFind", "cmdSave"})
                     QTest::mouseClick(control(button), Qt::LeftButton);
+                // During Save the row is there, and its menu must not open either.
+                auto* list = control<QTreeWidget>("listIpCamera");
+                if (list->topLevelItemCount() > 0) {
+                    menusShown += answerMenu([&] { rightClickRow(0); }).size();
+                    menusShown += answerMenu([&] {
+                                      QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+                                  }).size();
+                }
                 closeRefused = !form->close();
             });
         interrupted = true;
@@ -263,6 +300,7 @@ TEST_F(WindowTest, InputDuringFindAndSaveIsRefused)
     EXPECT_EQ(endpoint->sent.size(), 4u);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Settings write fail!\n");
+    EXPECT_EQ(menusShown, 0u);
 
     // Once the work is done, the same input gets through.
     QTest::mouseClick(control("cmdExit"), Qt::LeftButton);
@@ -309,13 +347,9 @@ TEST_F(WindowTest, EditsTakeOnlyCharactersACameraCanStore)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Settings write ok!\n");
     const std::vector<std::uint8_t>& packet = endpoint->sent.back().bytes;
-    auto counted = [&](std::size_t at) {
-        return std::string(packet.begin() + static_cast<std::ptrdiff_t>(at) + 1,
-                           packet.begin() + static_cast<std::ptrdiff_t>(at) + 1 + packet[at]);
-    };
-    EXPECT_EQ(counted(offset::newAdminPassword), "pass\x80\xE9");
-    EXPECT_EQ(counted(offset::cameraDescription), "Caf\xE9 \x80"
-                                                  "5");
+    EXPECT_EQ(countedText(packet, offset::newAdminPassword), "pass\x80\xE9");
+    EXPECT_EQ(countedText(packet, offset::cameraDescription), "Caf\xE9 \x80"
+                                                              "5");
 }
 
 TEST_F(WindowTest, ACameraTextLongerThanItsBoxIsShownWholeAndNeverSentCut)
@@ -367,4 +401,176 @@ TEST_F(WindowTest, ACameraTextLongerThanItsBoxIsShownWholeAndNeverSentCut)
     click("cmdSave");
     EXPECT_EQ(endpoint->sent.back().bytes[offset::ddnsDomainName], 81);
     EXPECT_EQ(endpoint->sent.back().bytes[offset::cameraDescription], 255);
+}
+
+TEST_F(WindowTest, RowsWarnInTheirToolTipsAndMenusAndTheMenuActsOnItsRow)
+{
+    build();
+    // The PC is 198.51.100.7/24: the second camera is on another subnet, the first and third
+    // clash.
+    camerasAnswer({cameraAt(1, "Front door", {198, 51, 100, 20}),
+                   cameraAt(2, "Yard", {203, 0, 113, 9}), cameraAt(3, "Gate", {198, 51, 100, 20}),
+                   cameraAt(4, "Hall", {198, 51, 100, 21})});
+    click("cmdFind");
+    selectRow(0);
+    auto* list = control<QTreeWidget>("listIpCamera");
+    ASSERT_EQ(list->topLevelItemCount(), 4);
+    EXPECT_EQ(list->columnCount(), 2);
+
+    const QString yard = list->topLevelItem(1)->toolTip(1);
+    EXPECT_EQ(list->topLevelItem(1)->toolTip(0), yard);
+    for (const char* line : {"MAC address: 00-11-22-33-44-02", "IP address in use: 203.0.113.9",
+                             "Not reachable from this PC", "198.51.100.0/24 (eth0)"})
+        EXPECT_TRUE(yard.contains(QLatin1String(line))) << line << " in " << yard.toStdString();
+    EXPECT_FALSE(yard.contains(QLatin1String("Same IP")));
+    EXPECT_TRUE(
+        list->topLevelItem(2)->toolTip(0).contains(QLatin1String("Same IP address as camera 1")));
+    EXPECT_FALSE(list->topLevelItem(3)->toolTip(0).contains(QLatin1String("reachable")));
+    EXPECT_FALSE(list->topLevelItem(3)->toolTip(0).contains(QLatin1String("Same IP")));
+
+    // The right button opens the menu of its row without putting that camera on show.
+    const auto items = answerMenu([&] { rightClickRow(1); }, "Copy IP Address");
+    ASSERT_GE(items.size(), 3u);
+    EXPECT_EQ(items[0].text, "Not reachable from this PC: another subnet");
+    EXPECT_FALSE(items[0].enabled);
+    EXPECT_TRUE(items[1].text.isEmpty());
+    EXPECT_TRUE(items[2].enabled);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "203.0.113.9");
+    EXPECT_EQ(list->selectedItems().value(0), list->topLevelItem(0));
+    EXPECT_EQ(caption(control("groupIpCameraInfo")), "Front door");
+
+    answerMenu([&] { rightClickRow(2); }, "Open Web Page");
+    ASSERT_EQ(urls.opened.size(), 1u);
+    EXPECT_EQ(urls.opened[0], QUrl("http://198.51.100.20/"));
+
+    // From the keyboard the menu is the selected row's.
+    std::vector<MenuItem> front = answerMenu(
+        [&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); }, "Copy MAC Address");
+    ASSERT_FALSE(front.empty());
+    EXPECT_EQ(front[0].text, "Same IP address as camera 3");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "00-11-22-33-44-01");
+    front = answerMenu([&] { QTest::keyClick(list, Qt::Key_Menu); });
+    ASSERT_FALSE(front.empty());
+    EXPECT_EQ(front[0].text, "Same IP address as camera 3");
+
+    // Below the last row there is no row to act on.
+    const QPoint below(10, list->visualItemRect(list->topLevelItem(3)).bottom() + 3);
+    ASSERT_TRUE(list->viewport()->rect().contains(below));
+    EXPECT_TRUE(answerMenu([&] { rightClick(list->viewport(), below); }).empty());
+    EXPECT_EQ(endpoint->sent.size(), 3u) << "the Find's searches only";
+}
+
+TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)
+{
+    auto yard = validCamera(2, "Yard");
+    yard.text(offset::emailSender, "yard@example.test").put(offset::imageFlags, {0x10});
+    build();
+    camerasAnswer({validCamera(1, "Front door"), yard});
+    click("cmdFind");
+    selectRow(0);
+    auto* sender = control<QLineEdit>("txtEmailSender");
+    sender->setText("typed@example.test");
+    QTemporaryDir folder;
+    const QString path = folder.filePath("settings.json");
+    const QString apply = QString::fromUtf8("Apply Settings from File\u2026");
+
+    // A refused file: a box names the line, and neither the row nor the pages change.
+    writeFile(path, "{\n  \"hour\": 9,\n  \"minute\": 75\n}\n");
+    fileDialogs.answers = {path};
+    answerMenu([&] { rightClickRow(1); }, apply);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(path));
+    EXPECT_TRUE(boxes.shown[0].text.contains(QLatin1String("line 3, column 3: minute: ")))
+        << boxes.shown[0].text.toStdString();
+    EXPECT_EQ(boxes.shown[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(selectedCameraIndex, 0);
+    EXPECT_EQ(sender->text(), "typed@example.test");
+    EXPECT_EQ(control<QLineEdit>("txtHour")->text(), "8");
+
+    // A good one selects its row, which shows that camera, and then changes only its fields.
+    writeFile(path, R"({"cameraDescription": "Yard east", "hour": 9, "imageQuality": "Low",
+                        "timeEmail": "On", "adminPassword": "pw", "networkType": null})");
+    fileDialogs.answers = {path};
+    answerMenu([&] { rightClickRow(1); }, apply);
+    ASSERT_EQ(boxes.shown.size(), 1u) << boxes.shown.back().text.toStdString();
+    ASSERT_EQ(fileDialogs.shown.size(), 2u);
+    EXPECT_FALSE(fileDialogs.shown[1].saving);
+    EXPECT_EQ(selectedCameraIndex, 1);
+    EXPECT_EQ(caption(control("groupIpCameraInfo")), "Yard");
+    EXPECT_EQ(control<QLineEdit>("txtCameraDescription2")->text(), "Yard east");
+    EXPECT_EQ(control<QLineEdit>("txtHour")->text(), "9");
+    EXPECT_TRUE(control("txtHour")->isEnabled());
+    EXPECT_EQ(control<theme::RadioGroup>("optImageQuality")->itemIndex(), 2);
+    EXPECT_EQ(control<QLineEdit>("txtAdminPassword")->text(), "pw");
+    EXPECT_EQ(sender->text(), "yard@example.test");
+    EXPECT_EQ(endpoint->sent.size(), 3u) << "the Find's searches only";
+
+    endpoint->respond = acknowledge;
+    click("cmdSave");
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text, "Settings write ok!\n");
+    const std::vector<std::uint8_t>& packet = endpoint->sent.back().bytes;
+    EXPECT_EQ(packet[offset::parameterMac + 5], 0x02);
+    EXPECT_EQ(countedText(packet, offset::cameraDescription), "Yard east");
+    EXPECT_EQ(countedText(packet, offset::adminPassword), "pw");
+    EXPECT_EQ(packet[offset::emailSender], protocol::kKeepMarker);
+    EXPECT_EQ(packet[offset::packetHour], 9);
+}
+
+TEST_F(WindowTest, ASettingsFileTheWindowSavesMakesTelviqCliSendWhatSaveSends)
+{
+    const fakes::CameraImage camera = validCamera(5, "Loading bay");
+    build();
+    camerasAnswer({camera});
+    click("cmdFind");
+    selectRow(0);
+    control<QLineEdit>("txtCameraDescription2")->setText(QString::fromUtf8("Loading bay \u20AC"));
+    control<QLineEdit>("txtHour")->setText("21");
+    control<QLineEdit>("txtNewAdminPassword")->setText("secret");
+    control<theme::RadioGroup>("optImageResolution")->setItemIndex(1);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("bay.json");
+    fileDialogs.answers = {path};
+    answerMenu([&] { rightClickRow(0); }, QString::fromUtf8("Save Settings to File\u2026"));
+    ASSERT_TRUE(boxes.shown.empty()) << boxes.shown[0].text.toStdString();
+    ASSERT_EQ(fileDialogs.shown.size(), 1u);
+    EXPECT_TRUE(fileDialogs.shown[0].saving);
+    EXPECT_TRUE(fileDialogs.shown[0].start.endsWith("00-11-22-33-44-05.json"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    EXPECT_FALSE(written.contains("secret"));
+    EXPECT_FALSE(written.contains("Password\""));
+
+    // The new admin password is no setting the file carries: both sides send "keep" for it.
+    control<QLineEdit>("txtNewAdminPassword")->clear();
+    endpoint->respond = acknowledge;
+    click("cmdSave");
+    ASSERT_EQ(endpoint->sent.back().port, protocol::kParameterPort);
+    const Bytes saved = endpoint->sent.back().bytes;
+
+    ScriptedEndpoint network;
+    for (std::size_t send = 1; send <= 3; ++send)
+        network.schedule(send, 20, camera.datagram());
+    const std::string tag = "MORVAK INFO ACK ";
+    Bytes ack(tag.begin(), tag.end());
+    ack.insert(ack.end(), saved.begin() + 22, saved.begin() + 28);
+    network.schedule(4, 5, ack);
+    std::ostringstream out, err;
+    cli::Environment env{[&network] { return std::make_unique<EndpointView>(network); }, out, err,
+                         network.ticks()};
+    EXPECT_EQ(
+        cli::run({"apply", path.toStdString(), "--mac", "00-11-22-33-44-05", "--dry-run"}, env),
+        cli::kExitOk)
+        << err.str();
+    EXPECT_EQ(network.sends.size(), 3u) << "a dry run sends no packet";
+    for (std::size_t send = 4; send <= 6; ++send)
+        network.schedule(send, 20, camera.datagram());
+    network.schedule(7, 5, ack);
+    EXPECT_EQ(cli::run({"apply", path.toStdString(), "--mac", "00-11-22-33-44-05"}, env),
+              cli::kExitOk)
+        << err.str() << out.str();
+    ASSERT_EQ(network.sends.size(), 7u);
+    EXPECT_EQ(network.sends.back().bytes, saved);
 }

@@ -27,29 +27,6 @@ public:
     void SendDatagram(const void*, std::int32_t) override { throw net::EIdSocketError(10051); }
 };
 
-// The commands open an endpoint for every exchange; here each is a view of one scripted network.
-class EndpointView : public net::DatagramEndpoint {
-public:
-    explicit EndpointView(ScriptedEndpoint& network) : network_(network) {}
-
-    void setActive(bool value) override { network_.setActive(value); }
-    bool active() const override { return network_.active(); }
-    void setBroadcastEnabled(bool value) override { network_.setBroadcastEnabled(value); }
-    void setHost(const std::string& host) override { network_.setHost(host); }
-    void setPort(std::int32_t port) override { network_.setPort(port); }
-    void SendDatagram(const void* data, std::int32_t count) override
-    {
-        network_.SendDatagram(data, count);
-    }
-    std::int32_t ReceiveDatagram(void* buffer, std::int32_t size, std::int32_t timeoutMs) override
-    {
-        return network_.ReceiveDatagram(buffer, size, timeoutMs);
-    }
-
-private:
-    ScriptedEndpoint& network_;
-};
-
 class Commands : public ::testing::Test {
 protected:
     void TearDown() override

@@ -159,3 +159,27 @@ private:
     std::size_t failReceiveAfterSend_ = SIZE_MAX;
     std::size_t failSend_ = 0;
 };
+
+// For code that opens an endpoint for every exchange (telviq-cli's commands): each is a view of one
+// scripted network.
+class EndpointView : public net::DatagramEndpoint {
+public:
+    explicit EndpointView(ScriptedEndpoint& network) : network_(network) {}
+
+    void setActive(bool value) override { network_.setActive(value); }
+    bool active() const override { return network_.active(); }
+    void setBroadcastEnabled(bool value) override { network_.setBroadcastEnabled(value); }
+    void setHost(const std::string& host) override { network_.setHost(host); }
+    void setPort(std::int32_t port) override { network_.setPort(port); }
+    void SendDatagram(const void* data, std::int32_t count) override
+    {
+        network_.SendDatagram(data, count);
+    }
+    std::int32_t ReceiveDatagram(void* buffer, std::int32_t size, std::int32_t timeoutMs) override
+    {
+        return network_.ReceiveDatagram(buffer, size, timeoutMs);
+    }
+
+private:
+    ScriptedEndpoint& network_;
+};

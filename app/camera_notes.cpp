@@ -1,0 +1,64 @@
+#include "app/camera_notes.h"
+
+#include <algorithm>
+
+#include "protocol/code_page.h"
+
+namespace app {
+
+namespace {
+
+// "camera 3", "cameras 3 and 5", "cameras 3, 5 and 8", numbered from 1 as the list shows them.
+std::string cameraNumbers(const std::vector<std::size_t>& rows)
+{
+    std::string text = rows.size() == 1 ? "camera " : "cameras ";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == rows.size() ? " and " : ", ";
+        text += std::to_string(rows[i] + 1);
+    }
+    return text;
+}
+
+} // namespace
+
+std::vector<CameraNotes> cameraNotes(const protocol::CameraTable& table,
+                                     const std::vector<hostnet::AdapterSubnet>& subnets)
+{
+    const std::vector<std::vector<std::size_t>> sharing = protocol::rowsSharingAddress(table);
+    std::string subnetList;
+    for (const hostnet::AdapterSubnet& subnet : subnets)
+        subnetList +=
+            (subnetList.empty() ? "" : ", ") + subnet.text() + " (" + subnet.adapter + ")";
+
+    std::vector<CameraNotes> notes(table.count);
+    for (std::size_t row = 0; row < table.count; ++row) {
+        const protocol::CameraRecord& record = table.slots[row];
+        const protocol::Ipv4Bytes address = protocol::usedIPAddress(record);
+        CameraNotes& note = notes[row];
+        note.toolTip = "MAC address: " + protocol::formatMac(protocol::macAddress(record)) +
+                       "\nIP address in use: " + protocol::formatIpv4(address) + "\nFirmware: " +
+                       protocol::cameraTextToUtf8(protocol::firmwareVersion(record));
+
+        const bool reachable = subnets.empty() || std::any_of(subnets.begin(), subnets.end(),
+                                                              [&](const hostnet::AdapterSubnet& s) {
+                                                                  return s.holdsHost(address);
+                                                              });
+        if (!reachable) {
+            note.warnings.push_back("Not reachable from this PC: another subnet");
+            note.toolTip += "\n\nNot reachable from this PC: its address is in none of the PC's "
+                            "subnets,\n" +
+                            subnetList +
+                            ".\nGive it an address in one of them on the Network Config page "
+                            "first.";
+        }
+        if (!sharing[row].empty()) {
+            note.warnings.push_back("Same IP address as " + cameraNumbers(sharing[row]));
+            note.toolTip +=
+                "\n\n" + note.warnings.back() + ": only one of them can be reached there.";
+        }
+    }
+    return notes;
+}
+
+} // namespace app
