@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Two pictures of the utility at work, for the documentation:
+# Pictures of the utility at work, for the documentation:
 #
 #   docs/screenshot-network.png   a camera found by Find, shown on the Network Config page
 #   docs/screenshot-save-ok.png   the "Settings write ok!" box after a Save
+#   docs/screenshot-menu.png      the context menu of a camera in another subnet
+#   docs/screenshot-tooltip.png   the tool tip of a camera whose address another one has too
 #
 # The utility runs on a private X display inside the pc side of a two-namespace lab
 # (tools/netns-lab.sh) with virtual cameras on the other side, so its Find and Save reach
@@ -57,7 +59,8 @@ fail() {
     exit 1
 }
 
-# Cameras with settings that differ from one another; the first is the one shown and saved.
+# Cameras with settings that differ from one another; the first is the one shown and saved. The
+# third is in another subnet than the PC (203.0.113.1/24), the fourth has the second's address.
 cat >"$work/cameras" <<'EOF'
 [camera]
 macAddress = 02-00-5E-00-10-01
@@ -92,6 +95,13 @@ usedIPAddress = 198.51.100.9
 adslUserName = parking@isp.example.net
 hour = 23
 minute = 59
+
+[camera]
+macAddress = 02-00-5E-00-10-04
+cameraDescription = Side entrance
+networkType = 0
+ipAddress = 203.0.113.44
+usedIPAddress = 203.0.113.44
 EOF
 
 xvfb_start "$display"
@@ -136,6 +146,20 @@ shoot() {
     echo "$1"
 }
 
+# The window together with its open menu or tool tip, which may reach past its edge.
+shoot_with_popup() {
+    local left=$win_x top=$win_y right=$((win_x + win_w)) bottom=$((win_y + win_h)) w
+    for w in $(xdotool search --onlyvisible --pid "$app_pid"); do
+        eval "$(xdotool getwindowgeometry --shell "$w")"
+        [ "$X" -lt "$left" ] && left=$X
+        [ "$Y" -lt "$top" ] && top=$Y
+        [ "$((X + WIDTH))" -gt "$right" ] && right=$((X + WIDTH))
+        [ "$((Y + HEIGHT))" -gt "$bottom" ] && bottom=$((Y + HEIGHT))
+    done
+    import -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$1"
+    echo "$1"
+}
+
 click_at 386 395 # Find
 sleep 5          # three passes of one to one and a half seconds
 click_at 80 301  # the first camera in the list
@@ -160,3 +184,18 @@ grep -q 'applied, ack ok' "$work/cameras.log" || fail "the camera did not take t
 sleep 0.5
 shoot "$docs/screenshot-save-ok.png"
 xdotool key Return
+
+# The right button on the third row: its menu leads with the warning.
+sleep 0.5
+xdotool mousemove "$((win_x + 80))" "$((win_y + 323))" click 3
+sleep 0.7
+shoot_with_popup "$docs/screenshot-menu.png"
+xdotool key Escape
+sleep 0.3
+
+# A tool tip shows after a second move within the row and a rest.
+xdotool mousemove "$((win_x + 90))" "$((win_y + 310))"
+sleep 0.3
+xdotool mousemove "$((win_x + 91))" "$((win_y + 311))"
+sleep 1.5
+shoot_with_popup "$docs/screenshot-tooltip.png"
