@@ -1,4 +1,5 @@
-// Discovery against cameras whose answers, and when they come, are the fuzzer's.
+// Discovery, the window's and the command line's, against cameras whose answers, and when they
+// come, are the fuzzer's.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -222,46 +223,15 @@ void checkSendsAndTiming(const ScriptedEndpoint& endpoint, std::uint32_t listenS
     }
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+// The window's search: a table of at most 128, pass 1 as it came, later passes merged by MAC.
+void checkTable(const ScriptedEndpoint& endpoint, const CameraTable& table,
+                const std::vector<Heard>& heard)
 {
-    fuzz::InputReader in(data, size);
-    static ScriptedEndpoint endpoint;
-    endpoint.reset(in.u32());
-    // Bits 0-1: the listen seconds (0 to 2); the rest: how many of the arrivals are queued on the
-    // socket before the Find starts (a late answer to the last one, anyone's datagrams).
-    const std::uint8_t setup = in.byte();
-    const std::uint32_t listenSeconds = (setup & 3u) % 3;
-    endpoint.queued = setup >> 2;
-    Script(endpoint).play(in);
-
-    static CameraTable table;
-    table.count = 0;
-    bool caught = false;
-    try {
-        discoverCameras(endpoint, table, listenSeconds, endpoint.ticks());
-    } catch (const net::EIdSocketError& error) {
-        check(error.ErrorCode == kConnectionReset, "a datagram passed over ended the search",
-              error.ErrorCode);
-        caught = true;
-    }
-    check(caught == endpoint.threw, "an endpoint error swallowed or made up");
-
-    // What is queued is read off before the first search goes out (a Find that searched first
-    // would read it after), and never listed: the table checks below leave it out of what the
-    // table must hold.
-    for (const auto& d : endpoint.deliveries)
-        check(!d.queued || d.sendsBefore == 0, "a datagram queued before the Find read after it",
-              static_cast<long long>(d.sendsBefore));
-
     check(table.count <= kTableSlots, "table holds more than 128", table.count);
     for (std::size_t i = 0; i < table.count; ++i)
         check(isRespondPacket(table.slots[i].bytes.data(), kRecordSize),
               "a listed record is no answer", static_cast<long long>(i));
 
-    static std::vector<Heard> heard;
-    answersHeard(endpoint, heard);
     // No camera merged in from passes 2 and 3 is in the table twice.
     const std::size_t firstPass = std::min<std::size_t>(pass1Answers(heard), table.count);
     std::array<std::uint64_t, kTableSlots> keys{};
@@ -291,6 +261,78 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t wantSends = pass1Answers(heard) >= kTableSlots ? 1 : 3;
     check(endpoint.threw || endpoint.sends.size() == wantSends, "wrong number of searches",
           static_cast<long long>(endpoint.sends.size()));
+}
+
+// The command line's search: every camera heard, once, with its first answer, in that order.
+void checkAllCameras(const ScriptedEndpoint& endpoint, const std::vector<CameraRecord>& cameras,
+                     const std::vector<Heard>& heard)
+{
+    check(endpoint.sends.size() == 3, "not three searches",
+          static_cast<long long>(endpoint.sends.size()));
+    static std::vector<std::uint64_t> keys;
+    keys.clear();
+    std::size_t listed = 0;
+    for (const Heard& h : heard) {
+        const auto& d = endpoint.deliveries[h.delivery];
+        const std::uint64_t key = macKey(endpoint.bytesOf(d), endpoint.lengthOf(d));
+        const auto at = std::lower_bound(keys.begin(), keys.end(), key);
+        if (at != keys.end() && *at == key)
+            continue;
+        keys.insert(at, key);
+        check(listed < cameras.size(), "a camera heard is missing", static_cast<long long>(listed));
+        check(holds(cameras[listed], endpoint.bytesOf(d), endpoint.lengthOf(d)),
+              "a camera listed with another answer", static_cast<long long>(listed));
+        ++listed;
+    }
+    check(listed == cameras.size(), "more cameras listed than heard",
+          static_cast<long long>(cameras.size()));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::InputReader in(data, size);
+    static ScriptedEndpoint endpoint;
+    endpoint.reset(in.u32());
+    // Bits 0-1: the listen seconds (0 to 2); bits 2-6: how many of the arrivals are queued on the
+    // socket before the Find starts (a late answer to the last one, anyone's datagrams); bit 7:
+    // the command line's search for every camera instead of the window's.
+    const std::uint8_t setup = in.byte();
+    const std::uint32_t listenSeconds = (setup & 3u) % 3;
+    endpoint.queued = setup >> 2 & 31;
+    const bool allCameras = setup & 0x80;
+    Script(endpoint).play(in);
+
+    static CameraTable table;
+    table.count = 0;
+    std::vector<CameraRecord> cameras;
+    bool caught = false;
+    try {
+        if (allCameras)
+            cameras = discoverAllCameras(endpoint, listenSeconds, endpoint.ticks());
+        else
+            discoverCameras(endpoint, table, listenSeconds, endpoint.ticks());
+    } catch (const net::EIdSocketError& error) {
+        check(error.ErrorCode == kConnectionReset, "a datagram passed over ended the search",
+              error.ErrorCode);
+        caught = true;
+    }
+    check(caught == endpoint.threw, "an endpoint error swallowed or made up");
+
+    // What is queued is read off before the first search goes out (a Find that searched first
+    // would read it after), and never listed: the checks below leave it out of what must be
+    // listed.
+    for (const auto& d : endpoint.deliveries)
+        check(!d.queued || d.sendsBefore == 0, "a datagram queued before the Find read after it",
+              static_cast<long long>(d.sendsBefore));
+
+    static std::vector<Heard> heard;
+    answersHeard(endpoint, heard);
+    if (!allCameras)
+        checkTable(endpoint, table, heard);
+    else if (!endpoint.threw)
+        checkAllCameras(endpoint, cameras, heard);
     checkSendsAndTiming(endpoint, listenSeconds);
     return 0;
 }
