@@ -20,6 +20,7 @@
 // reads back what receive buffer the kernel gives, and checks that the window lists 128.
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -34,6 +35,7 @@
 #include <limits.h>
 #include <map>
 #include <memory>
+#include <netinet/in.h>
 #include <optional>
 #include <spawn.h>
 #include <sstream>
@@ -724,6 +726,31 @@ int receiveBufferOf(net::SocketStack& stack)
     return bytes;
 }
 
+// How many answers to one search a socket of the layer holds when nobody reads it for 1.5 s: the
+// most a reader held up for that long could still find in its queue.
+int answersHeldUnread(net::SocketStack& stack)
+{
+    const net::SocketId socket = stack.newSocket();
+    const int on = 1;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(protocol::kSearchPort);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    const auto request = protocol::searchRequestBytes();
+    if (socket == net::kInvalidSocket ||
+        ::setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        ::sendto(socket, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                 sizeof to) < 0)
+        fail(std::string("cannot send the search: ") + std::strerror(errno));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    int held = 0;
+    char buffer[2048];
+    while (::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT) > 0)
+        ++held;
+    stack.closeSocket(socket);
+    return held;
+}
+
 // The same for a socket the program makes when run by an unprivileged user (nobody).
 int receiveBufferOfUnprivileged()
 {
@@ -758,6 +785,25 @@ int receiveBufferOfUnprivileged()
     return bytes;
 }
 
+// Udp RcvbufErrors of the calling thread's network namespace: datagrams the kernel dropped
+// because a socket's receive buffer was full.
+long receiveBufferErrors()
+{
+    std::ifstream snmp("/proc/thread-self/net/snmp");
+    std::string names, values;
+    while (std::getline(snmp, names) && std::getline(snmp, values)) {
+        if (names.rfind("Udp:", 0) != 0)
+            continue;
+        std::istringstream n(names), v(values);
+        std::string name, value;
+        while (n >> name && v >> value) {
+            if (name == "RcvbufErrors")
+                return std::atol(value.c_str());
+        }
+    }
+    fail("no Udp RcvbufErrors in /proc/thread-self/net/snmp");
+}
+
 long rmemMax()
 {
     std::ifstream in("/proc/sys/net/core/rmem_max");
@@ -782,6 +828,10 @@ int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
     const int ownBuffer = receiveBufferOf(ownStack);
     const int stockBuffer = receiveBufferOf(stockStack);
     const int unprivilegedBuffer = receiveBufferOfUnprivileged();
+    const int heldByOwn = answersHeldUnread(ownStack);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const int heldByStock = answersHeldUnread(stockStack);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
 
     struct Case {
         const char* spread;
@@ -809,17 +859,22 @@ int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
                                  [](double n) { return n == kFleet; });
         listed.higherIsBetter = true;
         Measure time = measure(name + ": search time", "s", "", {});
+        Measure dropped =
+            measure(name + ": answers dropped by the kernel, buffer full (of 1440)", "", "", {});
         for (int run = 0; run < runs; ++run) {
             net::UdpEndpoint endpoint(*c.stack);
+            const long errorsBefore = receiveBufferErrors();
             const Clock::time_point start = Clock::now();
             const auto cameras = protocol::discoverAllCameras(endpoint, 1);
             time.values.push_back(msBetween(start, Clock::now()));
             listed.values.push_back(static_cast<double>(cameras.size()));
+            dropped.values.push_back(static_cast<double>(receiveBufferErrors() - errorsBefore));
             // Late answers of the last pass must not reach the next run's socket: a new socket
             // each run, and a pause past the cameras' spread.
             std::this_thread::sleep_for(std::chrono::milliseconds(1200));
         }
         measures.push_back(std::move(listed));
+        measures.push_back(std::move(dropped));
         measures.push_back(std::move(time));
     }
 
@@ -842,8 +897,11 @@ int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
 
     std::printf("SO_RCVBUF read back: %d bytes on the program's socket as root (SO_RCVBUFFORCE), "
                 "%d as an unprivileged user (SO_RCVBUF, net.core.rmem_max %ld here), %d on the "
-                "stand-in for a stock kernel's unprivileged user (rmem_max %d).\n\n",
+                "stand-in for a stock kernel's unprivileged user (rmem_max %d).\n",
                 ownBuffer, unprivilegedBuffer, rmemMax(), stockBuffer, kStockCeiling);
+    std::printf("Answers to one search of 480 cameras in one burst that a socket holds when it is "
+                "not read for 1.5 s: %d with SO_RCVBUF %d, %d with %d.\n\n",
+                heldByOwn, ownBuffer, heldByStock, stockBuffer);
     printTable(measures);
     return 0;
 }
