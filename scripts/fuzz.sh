@@ -5,9 +5,12 @@
 # limit). The corpus in fuzz/corpus/ is copied to a work folder first, so the repository's stays
 # small; with FUZZ_MINIMIZE=1 each target's work corpus is then minimized (-merge=1) back into
 # fuzz/corpus/<target>/. Names of targets as arguments run only those. Crash inputs land in the
-# work folder. Ends with a table: executions, executions a second, corpus, coverage.
+# work folder. FUZZ_FLAGS adds libFuzzer options of its own. Ends with a table: executions,
+# executions a second, corpus, coverage.
 #
 #   FUZZ_RUNS=10000000 bash scripts/fuzz.sh fuzz_discovery
+#   FUZZ_SECONDS=30 FUZZ_FLAGS="-len_control=0 -max_len=4096" bash scripts/fuzz.sh   (full-length
+#                                                   inputs from the start: the speed late in a run)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$top/build-fuzz}
@@ -33,6 +36,7 @@ cmake --build "$build" --target "${targets[@]}" -j "${FUZZ_JOBS:-2}"
 # -max_total_time=0 is no limit.
 limits=(-max_total_time="${seconds:-0}")
 [ -z "$runs" ] || limits+=(-runs="$runs")
+read -r -a extra <<<"${FUZZ_FLAGS:-}"
 limitText="${runs:+$runs executions}${runs:+${seconds:+ or }}${seconds:+$seconds s}"
 
 declare -A executions speed corpus coverage features outcome
@@ -44,7 +48,7 @@ for t in "${targets[@]}"; do
     cp "$top/fuzz/corpus/$t/"* "$corpus/"
     echo "== $t: $limitText"
     log=$work/$t/log
-    if (cd "$work/$t" && "$build/fuzz/$t" "${limits[@]}" -rss_limit_mb=2048 \
+    if (cd "$work/$t" && "$build/fuzz/$t" "${limits[@]}" "${extra[@]}" -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$work/$t/" "$corpus" >"$log" 2>&1); then
         outcome[$t]=ok
     else
