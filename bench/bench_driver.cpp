@@ -1,28 +1,48 @@
 // Times the real window against virtual cameras in a namespace lab, offscreen (as root):
 //
 //   telviq-bench --virtual-cameras PATH --utility PATH [--runs N]
+//   telviq-bench --virtual-cameras PATH --soak [--finds N]
+//   telviq-bench --virtual-cameras PATH --fleet [--runs N]
 //
-// Prints a Markdown table: median and worst of N runs (10 unless told) for Find with 5 cameras
-// (answering at once, and 2 ms apart), Find with 128 cameras answering in one burst, Save,
-// start-up and peak memory. The cameras log their receive and send times on CLOCK_MONOTONIC,
-// which is this program's steady clock too.
+// The first prints a Markdown table: median and worst of N runs (10 unless told) for Find with 5
+// cameras (answering at once, and 2 ms apart), Find with 128 cameras answering in one burst,
+// Save, start-up and peak memory. The cameras log their receive and send times on
+// CLOCK_MONOTONIC, which is this program's steady clock too.
+//
+// --soak keeps one window open against 5 cameras for N cycles (100 unless told) of one Find and
+// ten Saves, each Save writing a new description to one of the cameras in turn; it reports
+// every Find that did not list all five with their last descriptions and every Save not
+// acknowledged (and then exits 1), resident memory and open descriptors.
+//
+// --fleet searches 480 cameras, answering in one burst and spread over a second, N times each
+// (20 unless told) with the command line's search for every camera, on a socket as the program
+// makes it and on one with the receive buffer an unprivileged user gets from a stock kernel; it
+// reads back what receive buffer the kernel gives, and checks that the window lists 128.
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
+#include <grp.h>
 #include <limits.h>
+#include <map>
+#include <memory>
+#include <netinet/in.h>
 #include <optional>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -30,14 +50,19 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "app/Unit1.h"
 #include "app/message_boxes.h"
 #include "hostnet/linux_adapter_source.h"
+#include "net/posix_socket_stack.h"
+#include "net/udp_endpoint.h"
+#include "protocol/discovery.h"
 #include "tests/support/netns_lab.h"
 #include "theme/theme.h"
 
@@ -46,6 +71,15 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Under the address sanitizer freed memory waits in its quarantine (256 MB unless told), so
+// resident memory grows with every allocation and says nothing about leaks; the sanitizer's own
+// check at exit does.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
 
 double monotonicMs(Clock::time_point t)
 {
@@ -305,25 +339,26 @@ public:
             if (box.text != "Settings write ok!\n")
                 fail("Save reported: " + box.text.toStdString());
 
-            // The camera writes its log line just after the send; give it a moment.
-            std::optional<double> receivedAt, ackAt;
-            for (int tries = 0; tries < 200 && !ackAt; ++tries) {
-                receivedAt.reset();
+            // The camera writes its log line just after the send; give it a moment. (Plain
+            // doubles: g++ 12 takes an optional's value here for maybe uninitialized.)
+            double receivedAt = -1, ackAt = -1;
+            for (int tries = 0; tries < 200 && ackAt < 0; ++tries) {
+                receivedAt = -1;
                 for (const Stamped& line : stampedLines(lab_.logOf(cameras).substr(logBefore))) {
-                    if (!receivedAt && line.rest.find(": parameters for ") != std::string::npos)
+                    if (receivedAt < 0 && line.rest.find(": parameters for ") != std::string::npos)
                         receivedAt = line.ms;
-                    else if (receivedAt && line.rest.rfind("to ", 0) == 0) {
+                    else if (receivedAt >= 0 && line.rest.rfind("to ", 0) == 0) {
                         ackAt = line.ms;
                         break;
                     }
                 }
-                if (!ackAt)
+                if (ackAt < 0)
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            if (!ackAt)
+            if (ackAt < 0)
                 fail("the camera's log shows no acknowledgement sent");
-            ackToBox.values.push_back(monotonicMs(*box.paintedAt) - *ackAt);
-            clickToWire.values.push_back(*receivedAt - monotonicMs(click));
+            ackToBox.values.push_back(monotonicMs(*box.paintedAt) - ackAt);
+            clickToWire.values.push_back(receivedAt - monotonicMs(click));
         }
     }
 
@@ -384,23 +419,532 @@ private:
     int runs_;
 };
 
+// The window as main() builds it, shown. Only the adapter prompt can come up while it is built;
+// with no adapter on-line here it would repeat for ever, so it is cancelled.
+std::unique_ptr<TForm1> openWindow(hostnet::AdapterSource& adapters)
+{
+    app::MessageBoxHook prompt;
+    prompt.onShow = [&prompt](const app::ShownBox&) { prompt.answers = {QMessageBox::Cancel}; };
+    app::setMessageBoxHook(&prompt);
+    auto form = std::make_unique<TForm1>(adapters);
+    app::setMessageBoxHook(nullptr);
+    if (form->creationCancelled())
+        fail("no adapter on-line in the lab's pc namespace");
+    form->show();
+    QApplication::processEvents();
+    return form;
+}
+
+// What the window's event loop would do between two clicks, deferred deletions included.
+void idle()
+{
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// VmRSS of /proc/self/status, in kB.
+long residentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    }
+    fail("no VmRSS in /proc/self/status");
+}
+
+// What each entry of /proc/self/fd leads to, by number, less the one that reads them.
+std::map<int, std::string> openDescriptors()
+{
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr)
+        fail("cannot read /proc/self/fd");
+    std::map<int, std::string> open;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == dirfd(dir))
+            continue;
+        char target[PATH_MAX] = {};
+        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
+        if (readlink(path.c_str(), target, sizeof target - 1) < 0)
+            continue;
+        open[std::atoi(entry->d_name)] = target;
+    }
+    closedir(dir);
+    return open;
+}
+
+// The names of this process's threads, sorted.
+std::vector<std::string> threadNames()
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir("/proc/self/task");
+    if (dir == nullptr)
+        return names;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+// The descriptors once Qt's pooled threads are gone: idle, each keeps an eventfd for up to 30 s
+// before it ends on its own, and whether one is still there says nothing about the window.
+std::map<int, std::string> settledDescriptors()
+{
+    QThreadPool::globalInstance()->waitForDone();
+    return openDescriptors();
+}
+
+// Says on standard error which descriptors one reading has that the other lacks.
+void reportDescriptorChange(const std::map<int, std::string>& before,
+                            const std::map<int, std::string>& after)
+{
+    for (const auto& [fd, target] : after) {
+        if (before.count(fd) == 0 || before.at(fd) != target)
+            std::fprintf(stderr, "telviq-bench: fd %d opened: %s\n", fd, target.c_str());
+    }
+    for (const auto& [fd, target] : before) {
+        if (after.count(fd) == 0)
+            std::fprintf(stderr, "telviq-bench: fd %d closed: %s\n", fd, target.c_str());
+    }
+}
+
+std::string megabytes(long kb)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f MB", static_cast<double>(kb) / 1024);
+    return text;
+}
+
+// The offscreen platform says so for every message box; a thousand Saves would bury the rest.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (!message.contains(QLatin1String("does not support propagateSizeHints")))
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+int soak(NetnsLab& lab, const std::string& camerasProgram, int finds)
+{
+    constexpr int kCameras = 5;
+    constexpr int kSavesPerFind = 10;
+    constexpr int kWarmUpCycles = 10;
+    qInstallMessageHandler(quietMessages);
+    Bench bench(lab, camerasProgram, 1);
+    bench.startCameras(kCameras);
+    lab.enterPc();
+    if (!lab.error().empty())
+        fail(lab.error());
+
+    hostnet::LinuxAdapterSource adapters;
+    std::unique_ptr<TForm1> form = openWindow(adapters);
+    auto* findButton = form->findChild<QPushButton*>("cmdFind");
+    auto* saveButton = form->findChild<QPushButton*>("cmdSave");
+    auto* list = form->findChild<QTreeWidget*>("listIpCamera");
+    auto* description = form->findChild<QLineEdit*>("txtCameraDescription2");
+    auto* mac = form->findChild<QLineEdit*>("txtMacAddress2");
+    if (!findButton || !saveButton || !list || !description || !mac)
+        fail("a control of the window is missing");
+    idle();
+
+    // The window's socket opens with the first Find and stays; descriptors are compared from
+    // the end of the first cycle on, memory from the end of the tenth.
+    const auto fdsAtStart = settledDescriptors();
+    const auto threadsAtStart = threadNames();
+    std::map<int, std::string> fdsAfterFirst;
+    std::vector<std::string> threadsAfterFirst;
+    const long rssAtStart = residentKb();
+    long rssWarm = 0;
+    // The description each camera (by MAC) was last given; a Find must show exactly these.
+    std::map<QString, QString> written;
+    int findsComplete = 0, savesAcknowledged = 0, saves = 0;
+    const Clock::time_point start = Clock::now();
+
+    for (int cycle = 0; cycle < finds; ++cycle) {
+        findButton->click();
+        idle();
+        std::vector<QString> shown, expected;
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            shown.push_back(list->topLevelItem(row)->text(1));
+        for (const auto& [camera, text] : written)
+            expected.push_back(text);
+        std::sort(shown.begin(), shown.end());
+        std::sort(expected.begin(), expected.end());
+        // Until every camera has been written once, only the count is known.
+        const bool complete = static_cast<int>(shown.size()) == kCameras &&
+                              (expected.size() < kCameras || shown == expected);
+        if (complete)
+            ++findsComplete;
+        else
+            std::fprintf(stderr, "telviq-bench: Find %d listed %zu cameras\n", cycle + 1,
+                         shown.size());
+        if (shown.empty())
+            continue;
+
+        for (int i = 0; i < kSavesPerFind; ++i) {
+            const int row = i % static_cast<int>(shown.size());
+            list->setCurrentItem(list->topLevelItem(row));
+            idle();
+            const QString text = QStringLiteral("Soak %1.%2").arg(cycle + 1).arg(i + 1);
+            description->setText(text);
+            BoxWatcher box;
+            ++saves;
+            saveButton->click();
+            idle();
+            if (box.text == QLatin1String("Settings write ok!\n")) {
+                ++savesAcknowledged;
+                written[mac->text()] = text;
+            } else {
+                std::fprintf(stderr, "telviq-bench: Save %d reported \"%s\"\n", saves,
+                             box.text.trimmed().toStdString().c_str());
+            }
+        }
+        if (cycle == 0) {
+            fdsAfterFirst = settledDescriptors();
+            threadsAfterFirst = threadNames();
+        }
+        if (cycle + 1 == kWarmUpCycles)
+            rssWarm = residentKb();
+    }
+    const double seconds = msBetween(start, Clock::now()) / 1000;
+    const long rssAtEnd = residentKb();
+    const auto fdsAtEnd = settledDescriptors();
+    if (rssWarm == 0)
+        rssWarm = rssAtStart;
+    reportDescriptorChange(fdsAtStart, fdsAfterFirst);
+    reportDescriptorChange(fdsAfterFirst, fdsAtEnd);
+    const auto threadsAtEnd = threadNames();
+    if (threadsAtStart != threadsAfterFirst || threadsAfterFirst != threadsAtEnd)
+        std::fprintf(stderr,
+                     "telviq-bench: threads before the first Find: %s; after the first cycle: %s; "
+                     "at the end: %s\n",
+                     joined(threadsAtStart).c_str(), joined(threadsAfterFirst).c_str(),
+                     joined(threadsAtEnd).c_str());
+
+    const long growth = rssAtEnd - rssWarm;
+    const bool allFound = findsComplete == finds;
+    const bool allAcknowledged = savesAcknowledged == saves;
+    auto met = [](bool yes) { return yes ? "yes" : "**no**"; };
+    std::printf("| Measure | Value | Aim | Met |\n|---|---:|---|---|\n");
+    std::printf("| Finds that listed all %d cameras with their last descriptions | %d of %d | "
+                "every one | %s |\n",
+                kCameras, findsComplete, finds, met(allFound));
+    std::printf("| Saves acknowledged (\"Settings write ok!\") | %d of %d | every one | %s |\n",
+                savesAcknowledged, saves, met(allAcknowledged));
+    std::printf("| Resident memory with the window open, before the first Find | %s | | |\n",
+                megabytes(rssAtStart).c_str());
+    std::printf("| Resident memory after the first %d cycles | %s | | |\n", kWarmUpCycles,
+                megabytes(rssWarm).c_str());
+    std::printf("| Resident memory at the end | %s | | |\n", megabytes(rssAtEnd).c_str());
+    std::printf("| Growth from cycle %d to the end | %s | under 1 MB | %s |\n", kWarmUpCycles,
+                megabytes(growth).c_str(),
+                kAddressSanitizer ? "not judged: the sanitizer's quarantine" : met(growth < 1024));
+    std::printf("| Open file descriptors before the first Find | %zu | | |\n", fdsAtStart.size());
+    std::printf("| Open file descriptors after the first cycle and at the end | %zu and %zu | "
+                "equal | %s |\n",
+                fdsAfterFirst.size(), fdsAtEnd.size(), met(fdsAfterFirst == fdsAtEnd));
+    std::printf("| Duration: %d Finds, %d Saves | %.0f s | | |\n", finds, saves, seconds);
+    std::fflush(stdout);
+
+    form.reset();
+    lab.leave();
+    lab.stopAll();
+    return allFound && allAcknowledged ? 0 : 1;
+}
+
+// The program's socket layer, but every new socket's receive buffer asked for with SO_RCVBUF
+// afterwards, as an unprivileged user's is: the kernel caps it at net.core.rmem_max.
+class ReceiveBufferStack final : public net::SocketStack {
+public:
+    explicit ReceiveBufferStack(int bytes) : bytes_(bytes) {}
+
+    int closeSocket(net::SocketId socket) override { return stack_.closeSocket(socket); }
+    bool lookupHost(const std::string& name, net::Ipv4Bytes& address) override
+    {
+        return stack_.lookupHost(name, address);
+    }
+    int receiveFrom(net::SocketId socket, void* buffer, std::int32_t size,
+                    net::SocketAddress& from) override
+    {
+        return stack_.receiveFrom(socket, buffer, size, from);
+    }
+    int waitForReadable(net::SocketId socket, std::int32_t timeoutMs) override
+    {
+        return stack_.waitForReadable(socket, timeoutMs);
+    }
+    int sendTo(net::SocketId socket, const void* data, std::int32_t count,
+               const net::SocketAddress& to) override
+    {
+        return stack_.sendTo(socket, data, count, to);
+    }
+    std::vector<net::BroadcastInterface> broadcastInterfaces() override
+    {
+        return stack_.broadcastInterfaces();
+    }
+    int sendToVia(net::SocketId socket, const void* data, std::int32_t count,
+                  const net::SocketAddress& to, const net::BroadcastInterface& via) override
+    {
+        return stack_.sendToVia(socket, data, count, to, via);
+    }
+    int setSocketOption(net::SocketId socket, int level, int option, const void* value,
+                        int length) override
+    {
+        return stack_.setSocketOption(socket, level, option, value, length);
+    }
+    net::SocketId newSocket() override
+    {
+        const net::SocketId socket = stack_.newSocket();
+        if (socket != net::kInvalidSocket)
+            ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes_, sizeof bytes_);
+        return socket;
+    }
+    int shutdownSocket(net::SocketId socket, int how) override
+    {
+        return stack_.shutdownSocket(socket, how);
+    }
+    std::int32_t lastError() const override { return stack_.lastError(); }
+
+private:
+    net::PosixSocketStack stack_;
+    int bytes_;
+};
+
+// SO_RCVBUF of a socket the layer makes, as the kernel reports it.
+int receiveBufferOf(net::SocketStack& stack)
+{
+    const net::SocketId socket = stack.newSocket();
+    int bytes = -1;
+    socklen_t length = sizeof bytes;
+    if (socket == net::kInvalidSocket ||
+        ::getsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0)
+        fail(std::string("cannot read SO_RCVBUF: ") + std::strerror(errno));
+    stack.closeSocket(socket);
+    return bytes;
+}
+
+// How many answers to one search a socket of the layer holds when nobody reads it for 1.5 s: the
+// most a reader held up for that long could still find in its queue.
+int answersHeldUnread(net::SocketStack& stack)
+{
+    const net::SocketId socket = stack.newSocket();
+    const int on = 1;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(protocol::kSearchPort);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    const auto request = protocol::searchRequestBytes();
+    if (socket == net::kInvalidSocket ||
+        ::setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        ::sendto(socket, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                 sizeof to) < 0)
+        fail(std::string("cannot send the search: ") + std::strerror(errno));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    int held = 0;
+    char buffer[2048];
+    while (::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT) > 0)
+        ++held;
+    stack.closeSocket(socket);
+    return held;
+}
+
+// The same for a socket the program makes when run by an unprivileged user (nobody).
+int receiveBufferOfUnprivileged()
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        fail(std::string("pipe: ") + std::strerror(errno));
+    const pid_t child = fork();
+    if (child < 0)
+        fail(std::string("fork: ") + std::strerror(errno));
+    if (child == 0) {
+        close(fds[0]);
+        int bytes = -1;
+        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0) {
+            net::PosixSocketStack stack;
+            const net::SocketId socket = stack.newSocket();
+            socklen_t length = sizeof bytes;
+            if (socket == net::kInvalidSocket ||
+                ::getsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0)
+                bytes = -1;
+        }
+        const ssize_t written = write(fds[1], &bytes, sizeof bytes);
+        _exit(written == sizeof bytes ? 0 : 1);
+    }
+    close(fds[1]);
+    int bytes = -1;
+    const ssize_t n = read(fds[0], &bytes, sizeof bytes);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (n != sizeof bytes || bytes < 0)
+        fail("the unprivileged probe could not read SO_RCVBUF");
+    return bytes;
+}
+
+// Udp RcvbufErrors of the calling thread's network namespace: datagrams the kernel dropped
+// because a socket's receive buffer was full.
+long receiveBufferErrors()
+{
+    std::ifstream snmp("/proc/thread-self/net/snmp");
+    std::string names, values;
+    while (std::getline(snmp, names) && std::getline(snmp, values)) {
+        if (names.rfind("Udp:", 0) != 0)
+            continue;
+        std::istringstream n(names), v(values);
+        std::string name, value;
+        while (n >> name && v >> value) {
+            if (name == "RcvbufErrors")
+                return std::atol(value.c_str());
+        }
+    }
+    fail("no Udp RcvbufErrors in /proc/thread-self/net/snmp");
+}
+
+long rmemMax()
+{
+    std::ifstream in("/proc/sys/net/core/rmem_max");
+    long value = -1;
+    in >> value;
+    return value;
+}
+
+int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
+{
+    constexpr int kFleet = 480;
+    // Debian's net.core.rmem_max, which caps what an unprivileged user's 1 MiB request gets.
+    constexpr int kStockCeiling = 212992;
+    Bench bench(lab, camerasProgram, 1);
+    bench.startCameras(kFleet);
+    lab.enterPc();
+    if (!lab.error().empty())
+        fail(lab.error());
+
+    net::PosixSocketStack ownStack;
+    ReceiveBufferStack stockStack(kStockCeiling);
+    const int ownBuffer = receiveBufferOf(ownStack);
+    const int stockBuffer = receiveBufferOf(stockStack);
+    const int unprivilegedBuffer = receiveBufferOfUnprivileged();
+    const int heldByOwn = answersHeldUnread(ownStack);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const int heldByStock = answersHeldUnread(stockStack);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+
+    struct Case {
+        const char* spread;
+        int spacingMs;
+        const char* socket;
+        net::SocketStack* stack;
+        int bufferBytes;
+    };
+    const Case cases[] = {
+        {"in one burst", 0, "the program's socket", &ownStack, ownBuffer},
+        {"in one burst", 0, "a stock kernel's unprivileged", &stockStack, stockBuffer},
+        {"spread over 1 s", 2, "the program's socket", &ownStack, ownBuffer},
+        {"spread over 1 s", 2, "a stock kernel's unprivileged", &stockStack, stockBuffer},
+    };
+    std::vector<Measure> measures;
+    int spacing = 0;
+    for (const Case& c : cases) {
+        if (c.spacingMs != spacing) {
+            bench.startCameras(kFleet, c.spacingMs);
+            spacing = c.spacingMs;
+        }
+        const std::string name = std::string("Search for every camera, 480 ") + c.spread + ", " +
+                                 c.socket + " (SO_RCVBUF " + std::to_string(c.bufferBytes) + ")";
+        Measure listed = measure(name + ": cameras listed", "", "480 in every run",
+                                 [](double n) { return n == kFleet; });
+        listed.higherIsBetter = true;
+        Measure time = measure(name + ": search time", "s", "", {});
+        Measure dropped =
+            measure(name + ": answers dropped by the kernel, buffer full (of 1440)", "", "", {});
+        for (int run = 0; run < runs; ++run) {
+            net::UdpEndpoint endpoint(*c.stack);
+            const long errorsBefore = receiveBufferErrors();
+            const Clock::time_point start = Clock::now();
+            const auto cameras = protocol::discoverAllCameras(endpoint, 1);
+            time.values.push_back(msBetween(start, Clock::now()));
+            listed.values.push_back(static_cast<double>(cameras.size()));
+            dropped.values.push_back(static_cast<double>(receiveBufferErrors() - errorsBefore));
+            // Late answers of the last pass must not reach the next run's socket: a new socket
+            // each run, and a pause past the cameras' spread.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+        }
+        measures.push_back(std::move(listed));
+        measures.push_back(std::move(dropped));
+        measures.push_back(std::move(time));
+    }
+
+    bench.startCameras(kFleet);
+    Measure rows = measure("The window's Find, 480 cameras in one burst: rows listed", "",
+                           "exactly 128", [](double n) { return n == 128; });
+    {
+        hostnet::LinuxAdapterSource adapters;
+        std::unique_ptr<TForm1> form = openWindow(adapters);
+        auto* list = form->findChild<QTreeWidget*>("listIpCamera");
+        for (int run = 0; run < std::min(runs, 3); ++run) {
+            form->findChild<QPushButton*>("cmdFind")->click();
+            idle();
+            rows.values.push_back(list->topLevelItemCount());
+        }
+    }
+    measures.push_back(std::move(rows));
+    lab.leave();
+    lab.stopAll();
+
+    std::printf("SO_RCVBUF read back: %d bytes on the program's socket as root (SO_RCVBUFFORCE), "
+                "%d as an unprivileged user (SO_RCVBUF, net.core.rmem_max %ld here), %d on the "
+                "stand-in for a stock kernel's unprivileged user (rmem_max %d).\n",
+                ownBuffer, unprivilegedBuffer, rmemMax(), stockBuffer, kStockCeiling);
+    std::printf("Answers to one search of 480 cameras in one burst that a socket holds when it is "
+                "not read for 1.5 s: %d with SO_RCVBUF %d, %d with %d.\n\n",
+                heldByOwn, ownBuffer, heldByStock, stockBuffer);
+    printTable(measures);
+    return 0;
+}
+
 int run(int argc, char** argv)
 {
     std::string camerasProgram, utility;
-    int runs = 10;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    int runs = 0, finds = 100;
+    bool soakMode = false, fleetMode = false;
+    for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--virtual-cameras")
-            camerasProgram = argv[i + 1];
-        else if (option == "--utility")
-            utility = argv[i + 1];
-        else if (option == "--runs")
-            runs = std::atoi(argv[i + 1]);
+        const bool hasValue = i + 1 < argc;
+        if (option == "--soak")
+            soakMode = true;
+        else if (option == "--fleet")
+            fleetMode = true;
+        else if (option == "--virtual-cameras" && hasValue)
+            camerasProgram = argv[++i];
+        else if (option == "--utility" && hasValue)
+            utility = argv[++i];
+        else if (option == "--runs" && hasValue)
+            runs = std::atoi(argv[++i]);
+        else if (option == "--finds" && hasValue)
+            finds = std::atoi(argv[++i]);
         else
             fail("unknown option " + option);
     }
-    if (camerasProgram.empty() || utility.empty() || runs < 1 || argc % 2 == 0)
-        fail("usage: telviq-bench --virtual-cameras PATH --utility PATH [--runs N]");
+    if (runs == 0)
+        runs = fleetMode ? 20 : 10;
+    if (camerasProgram.empty() || runs < 1 || finds < 1 || (soakMode && fleetMode) ||
+        (!soakMode && !fleetMode && utility.empty()))
+        fail("usage: telviq-bench --virtual-cameras PATH (--utility PATH [--runs N] | --soak "
+             "[--finds N] | --fleet [--runs N])");
 
     std::string why;
     if (!NetnsLab::available(why))
@@ -408,14 +952,20 @@ int run(int argc, char** argv)
     NetnsLab lab;
     if (!lab.error().empty())
         fail(lab.error());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    if (soakMode || fleetMode) {
+        QApplication application(qtArgc, argv);
+        theme::applyTheme(application);
+        return soakMode ? soak(lab, camerasProgram, finds) : fleet(lab, camerasProgram, runs);
+    }
+
     Bench bench(lab, camerasProgram, runs);
     const pid_t fiveCameras = bench.startCameras(5);
     lab.enterPc();
     if (!lab.error().empty())
         fail(lab.error());
 
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
     QApplication application(qtArgc, argv);
     theme::applyTheme(application);
 
@@ -437,18 +987,9 @@ int run(int argc, char** argv)
                            [](double mb) { return mb < 60; });
 
     {
-        // Only the adapter prompt can come up while the window is built; with no adapter
-        // on-line here it would repeat for ever, so it is cancelled.
-        app::MessageBoxHook prompt;
-        prompt.onShow = [&prompt](const app::ShownBox&) { prompt.answers = {QMessageBox::Cancel}; };
-        app::setMessageBoxHook(&prompt);
         hostnet::LinuxAdapterSource adapters;
-        TForm1 form(adapters);
-        app::setMessageBoxHook(nullptr);
-        if (form.creationCancelled())
-            fail("no adapter on-line in the lab's pc namespace");
-        form.show();
-        QApplication::processEvents();
+        std::unique_ptr<TForm1> window = openWindow(adapters);
+        TForm1& form = *window;
 
         for (double rows : bench.find(form, find5)) {
             if (rows != 5)

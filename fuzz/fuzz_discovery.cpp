@@ -1,4 +1,5 @@
-// Discovery against cameras whose answers, and when they come, are the fuzzer's.
+// Discovery, the window's and the command line's, against cameras whose answers, and when they
+// come, are the fuzzer's.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -8,6 +9,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "fuzz/scripted_endpoint.h"
+#include "net/exceptions.h"
 #include "protocol/discovery.h"
 #include "protocol/packets.h"
 
@@ -20,96 +22,173 @@ namespace {
 
 constexpr char kTag[] = "MORVAK INFO RESPOND";
 
-Bytes answer(const std::array<std::uint8_t, 6>& mac, const Bytes& tail)
-{
-    Bytes bytes(kTag, kTag + 19);
-    bytes.push_back(0);
-    bytes.insert(bytes.end(), mac.begin(), mac.end());
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
-    return bytes;
-}
+// Bounds on one input's scenario, so that every input runs in well under a millisecond: room for
+// a first pass full to its 128 slots and collections of later passes overflowing theirs, and for
+// a few datagrams that receiving passes over (each costs an exception).
+constexpr std::size_t kMostArrivals = 512;
+constexpr std::size_t kMostPoolBytes = 64 * 1024;
+constexpr std::size_t kMostPassedOver = 8;
+
+// A socket error other than the two that receiving passes over: it ends the search.
+constexpr std::int32_t kConnectionReset = 10054;
+
+using Mac = std::array<std::uint8_t, 6>;
 
 // Arrivals read from the input. Answers are mostly made whole so that the fuzzer spends its time
 // on timing, duplicates and the table's limits rather than on finding the tag.
-void script(fuzz::InputReader& in, ScriptedEndpoint& endpoint)
-{
-    while (in.left() > 0) {
-        const std::uint8_t head = in.byte();
-        const std::uint32_t delay = in.u16() % 1800;
-        switch (head & 3) {
-        case 0: { // an answer from one of eight cameras
-            const std::uint8_t id = static_cast<std::uint8_t>(head >> 2 & 7);
-            endpoint.arrivals.push_back(
-                {delay, answer({0, 0x11, 0x22, 0x33, 0x44, id}, in.bytes(in.byte()))});
-            break;
-        }
-        case 1: { // any bytes at all, longer than the receive buffer now and then
-            const std::size_t length = in.u16() % 1200;
-            endpoint.arrivals.push_back({delay, in.bytes(length)});
-            break;
-        }
-        case 2: { // a crowd answering at once, enough to fill the table
-            const std::size_t crowd = in.byte();
-            const std::uint8_t base = in.byte();
-            const Bytes tail = in.bytes(in.byte() % 8);
-            for (std::size_t i = 0; i < crowd; ++i) {
-                const auto n = static_cast<std::uint8_t>(base + i);
-                endpoint.arrivals.push_back(
-                    {i == 0 ? delay : 0,
-                     answer({2, 0, 0, 0, static_cast<std::uint8_t>(i >> 8), n}, tail)});
+class Script {
+public:
+    explicit Script(ScriptedEndpoint& endpoint) : endpoint_(endpoint) {}
+
+    void play(fuzz::InputReader& in)
+    {
+        while (in.left() > 0 && endpoint_.arrivalCount() < kMostArrivals) {
+            const std::uint8_t head = in.byte();
+            const std::uint32_t delay = in.u16() % 1800;
+            switch (head & 3) {
+            case 0: { // an answer from one of eight cameras
+                const auto id = static_cast<std::uint8_t>(head >> 2 & 7);
+                answer(delay, {0, 0x11, 0x22, 0x33, 0x44, id}, in.bytes(in.byte()));
+                break;
             }
-            break;
+            case 1: { // any bytes at all, longer than the receive buffer now and then, or an error
+                if (head >> 2 == 63) {
+                    endpoint_.addError(delay, kConnectionReset);
+                    break;
+                }
+                const Bytes bytes = in.bytes(in.u16() % 1200);
+                if (room(bytes.size()))
+                    endpoint_.add(delay, bytes);
+                break;
+            }
+            case 2: { // a crowd answering at once, enough to fill the table
+                const std::size_t crowd = in.byte();
+                const std::uint8_t base = in.byte();
+                const Bytes tail = in.bytes(in.byte() % 8);
+                for (std::size_t i = 0; i < crowd; ++i) {
+                    const Mac mac{2,
+                                  0,
+                                  0,
+                                  0,
+                                  static_cast<std::uint8_t>(i >> 8),
+                                  static_cast<std::uint8_t>(base + i)};
+                    answer(i == 0 ? delay : 0, mac, tail);
+                }
+                break;
+            }
+            default: { // an answer with a MAC of the fuzzer's, possibly longer than a slot
+                const Bytes macBytes = in.bytes(6);
+                Mac mac{};
+                std::copy(macBytes.begin(), macBytes.end(), mac.begin());
+                answer(delay, mac, in.bytes(in.u16() % 1100));
+                break;
+            }
+            }
         }
-        default: { // an answer with a MAC of the fuzzer's, possibly longer than a slot
-            const Bytes macBytes = in.bytes(6);
-            std::array<std::uint8_t, 6> mac{};
-            std::copy(macBytes.begin(), macBytes.end(), mac.begin());
-            endpoint.arrivals.push_back({delay, answer(mac, in.bytes(in.u16() % 1100))});
-            break;
-        }
-        }
+    }
+
+private:
+    bool room(std::size_t length)
+    {
+        if (endpoint_.arrivalCount() >= kMostArrivals ||
+            endpoint_.poolSize() + length > kMostPoolBytes)
+            return false;
+        if (length == 0 || length > std::size_t{kDiscoveryReceiveBufferSize})
+            return passedOver_++ < kMostPassedOver;
+        return true;
+    }
+
+    void answer(std::uint32_t delay, const Mac& mac, const Bytes& tail)
+    {
+        if (!room(26 + tail.size()))
+            return;
+        std::uint8_t* at = endpoint_.add(delay, 26 + tail.size());
+        std::memcpy(at, kTag, 19);
+        std::copy(mac.begin(), mac.end(), at + 20);
+        std::copy(tail.begin(), tail.end(), at + 26);
+    }
+
+    ScriptedEndpoint& endpoint_;
+    std::size_t passedOver_ = 0;
+};
+
+// The MAC of a datagram as storing it makes it: bytes past the datagram's end read as zero.
+std::uint64_t macKey(const std::uint8_t* data, std::size_t length)
+{
+    std::uint64_t key = 0;
+    for (std::size_t i = 20; i < 26; ++i)
+        key = key << 8 | (i < length ? data[i] : 0);
+    return key;
+}
+
+std::uint64_t macKey(const CameraRecord& record)
+{
+    return macKey(record.bytes.data(), kRecordSize);
+}
+
+// A listed answer: what pass it answered, and which delivery it was.
+struct Heard {
+    std::size_t pass;
+    std::size_t delivery;
+};
+
+// The answers the passes heard, in order: those read before the first search, or passed over,
+// answer none.
+void answersHeard(const ScriptedEndpoint& endpoint, std::vector<Heard>& heard)
+{
+    heard.clear();
+    for (std::size_t i = 0; i < endpoint.deliveries.size(); ++i) {
+        const auto& d = endpoint.deliveries[i];
+        if (!d.queued && !d.raised && isRespondPacket(endpoint.bytesOf(d), endpoint.lengthOf(d)))
+            heard.push_back({d.sendsBefore, i});
     }
 }
 
-CameraRecord stored(const Bytes& datagram)
+// What the table must hold, as deliveries: pass 1 as it came, up to 128; then of the first 128
+// answers of pass 2, then of pass 3, those whose MAC the table does not hold yet.
+void expectedTable(const ScriptedEndpoint& endpoint, const std::vector<Heard>& heard,
+                   std::vector<std::size_t>& table)
 {
-    CameraRecord record;
-    storeRespondPacket(datagram.data(), datagram.size(), record);
-    return record;
-}
-
-// What the table must hold: pass 1 as it came, then the cameras first heard in pass 2, then in
-// pass 3, never a MAC twice among those merged in.
-std::vector<CameraRecord> expectedTable(const ScriptedEndpoint& endpoint)
-{
-    std::array<std::vector<CameraRecord>, 3> passes;
-    for (const auto& d : endpoint.deliveries) {
-        // What was queued before the Find answers none of its searches.
-        if (d.queued || !isRespondPacket(d.bytes.data(), d.bytes.size()))
+    table.clear();
+    std::array<std::uint64_t, kTableSlots> keys{};
+    std::array<std::size_t, 4> heardInPass{};
+    for (const Heard& h : heard) {
+        if (heardInPass[h.pass]++ >= kTableSlots || table.size() >= kTableSlots)
             continue;
-        auto& pass = passes[d.sendsBefore - 1];
-        if (pass.size() < kTableSlots)
-            pass.push_back(stored(d.bytes));
+        const auto& d = endpoint.deliveries[h.delivery];
+        const std::uint64_t key = macKey(endpoint.bytesOf(d), endpoint.lengthOf(d));
+        if (h.pass > 1 && std::find(keys.begin(), keys.begin() + table.size(), key) !=
+                              keys.begin() + table.size())
+            continue;
+        keys[table.size()] = key;
+        table.push_back(h.delivery);
     }
-    std::vector<CameraRecord> table = passes[0];
-    for (std::size_t p = 1; p < 3; ++p) {
-        for (const auto& entry : passes[p]) {
-            const bool known = std::any_of(table.begin(), table.end(), [&](const auto& r) {
-                return macAddress(r) == macAddress(entry);
-            });
-            if (!known && table.size() < kTableSlots)
-                table.push_back(entry);
-        }
-    }
-    return table;
 }
 
-std::size_t pass1Answers(const ScriptedEndpoint& endpoint)
+std::size_t pass1Answers(const std::vector<Heard>& heard)
 {
-    std::size_t n = 0;
-    for (const auto& d : endpoint.deliveries)
-        n += d.sendsBefore == 1 && !d.queued && isRespondPacket(d.bytes.data(), d.bytes.size());
+    const auto n = static_cast<std::size_t>(
+        std::count_if(heard.begin(), heard.end(), [](const Heard& h) { return h.pass == 1; }));
     return std::min(n, kTableSlots);
+}
+
+// The record holds the datagram's first 528 bytes and zeros after them. Compared in words rather
+// than with memcmp, whose hook in the fuzzer costs more than the comparison.
+bool holds(const CameraRecord& record, const std::uint8_t* data, std::size_t length)
+{
+    static_assert(kRecordSize % 8 == 0);
+    const std::size_t stored = std::min(length, kRecordSize);
+    std::uint64_t differ = 0;
+    for (std::size_t i = 0; i < kRecordSize; i += 8) {
+        std::uint64_t have = 0, want = 0;
+        std::memcpy(&have, record.bytes.data() + i, 8);
+        if (i + 8 <= stored)
+            std::memcpy(&want, data + i, 8);
+        else if (i < stored)
+            std::memcpy(&want, data + i, stored - i);
+        differ |= have ^ want;
+    }
+    return differ == 0;
 }
 
 void checkSendsAndTiming(const ScriptedEndpoint& endpoint, std::uint32_t listenSeconds)
@@ -144,61 +223,116 @@ void checkSendsAndTiming(const ScriptedEndpoint& endpoint, std::uint32_t listenS
     }
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+// The window's search: a table of at most 128, pass 1 as it came, later passes merged by MAC.
+void checkTable(const ScriptedEndpoint& endpoint, const CameraTable& table,
+                const std::vector<Heard>& heard)
 {
-    fuzz::InputReader in(data, size);
-    ScriptedEndpoint endpoint(in.u32());
-    // Bits 0-1: the listen seconds (0 to 2); the rest: how many of the arrivals are queued on the
-    // socket before the Find starts (a late answer to the last one, anyone's datagrams).
-    const std::uint8_t setup = in.byte();
-    const std::uint32_t listenSeconds = (setup & 3u) % 3;
-    endpoint.queued = setup >> 2;
-    script(in, endpoint);
-
-    static CameraTable table;
-    table.count = 0;
-    bool caught = false;
-    try {
-        discoverCameras(endpoint, table, listenSeconds, endpoint.ticks());
-    } catch (const fuzz::ScriptedError&) {
-        caught = true;
-    }
-    check(caught == endpoint.threw, "an endpoint error swallowed or made up");
-
-    // What is queued is read off before the first search goes out (a Find that searched first
-    // would read it after), and never listed: the table checks below leave it out of what the
-    // table must hold.
-    for (const auto& d : endpoint.deliveries)
-        check(!d.queued || d.sendsBefore == 0, "a datagram queued before the Find read after it",
-              static_cast<long long>(d.sendsBefore));
-
     check(table.count <= kTableSlots, "table holds more than 128", table.count);
     for (std::size_t i = 0; i < table.count; ++i)
         check(isRespondPacket(table.slots[i].bytes.data(), kRecordSize),
               "a listed record is no answer", static_cast<long long>(i));
 
-    const std::size_t firstPass = std::min<std::size_t>(pass1Answers(endpoint), table.count);
-    for (std::size_t i = firstPass; i < table.count; ++i) {
-        for (std::size_t j = 0; j < i; ++j)
-            check(macAddress(table.slots[i]) != macAddress(table.slots[j]),
-                  "a camera merged in twice", static_cast<long long>(i));
-    }
+    // No camera merged in from passes 2 and 3 is in the table twice.
+    const std::size_t firstPass = std::min<std::size_t>(pass1Answers(heard), table.count);
+    std::array<std::uint64_t, kTableSlots> keys{};
+    for (std::size_t i = 0; i < table.count; ++i)
+        keys[i] = macKey(table.slots[i]);
+    const auto merged = keys.begin() + static_cast<std::ptrdiff_t>(firstPass);
+    const auto end = keys.begin() + table.count;
+    std::sort(keys.begin(), merged);
+    std::sort(merged, end);
+    check(std::adjacent_find(merged, end) == end, "a camera merged in twice");
+    for (auto it = merged; it != end; ++it)
+        check(!std::binary_search(keys.begin(), merged, *it), "a camera merged in again");
 
     // Stopped by an error, the table keeps what pass 1 had stored by then; otherwise it is all
     // three passes merged.
-    std::vector<CameraRecord> expected = expectedTable(endpoint);
+    static std::vector<std::size_t> expected;
+    expectedTable(endpoint, heard, expected);
     if (endpoint.threw)
-        expected.resize(std::min(expected.size(), pass1Answers(endpoint)));
+        expected.resize(std::min(expected.size(), pass1Answers(heard)));
     check(table.count == expected.size(), "table count wrong", table.count);
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        check(table.slots[i].bytes == expected[i].bytes, "table slot holds another answer",
-              static_cast<long long>(i));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& d = endpoint.deliveries[expected[i]];
+        check(holds(table.slots[i], endpoint.bytesOf(d), endpoint.lengthOf(d)),
+              "table slot holds another answer", static_cast<long long>(i));
+    }
 
-    const std::size_t wantSends = pass1Answers(endpoint) >= kTableSlots ? 1 : 3;
+    const std::size_t wantSends = pass1Answers(heard) >= kTableSlots ? 1 : 3;
     check(endpoint.threw || endpoint.sends.size() == wantSends, "wrong number of searches",
           static_cast<long long>(endpoint.sends.size()));
+}
+
+// The command line's search: every camera heard, once, with its first answer, in that order.
+void checkAllCameras(const ScriptedEndpoint& endpoint, const std::vector<CameraRecord>& cameras,
+                     const std::vector<Heard>& heard)
+{
+    check(endpoint.sends.size() == 3, "not three searches",
+          static_cast<long long>(endpoint.sends.size()));
+    static std::vector<std::uint64_t> keys;
+    keys.clear();
+    std::size_t listed = 0;
+    for (const Heard& h : heard) {
+        const auto& d = endpoint.deliveries[h.delivery];
+        const std::uint64_t key = macKey(endpoint.bytesOf(d), endpoint.lengthOf(d));
+        const auto at = std::lower_bound(keys.begin(), keys.end(), key);
+        if (at != keys.end() && *at == key)
+            continue;
+        keys.insert(at, key);
+        check(listed < cameras.size(), "a camera heard is missing", static_cast<long long>(listed));
+        check(holds(cameras[listed], endpoint.bytesOf(d), endpoint.lengthOf(d)),
+              "a camera listed with another answer", static_cast<long long>(listed));
+        ++listed;
+    }
+    check(listed == cameras.size(), "more cameras listed than heard",
+          static_cast<long long>(cameras.size()));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::InputReader in(data, size);
+    static ScriptedEndpoint endpoint;
+    endpoint.reset(in.u32());
+    // Bits 0-1: the listen seconds (0 to 2); bits 2-6: how many of the arrivals are queued on the
+    // socket before the Find starts (a late answer to the last one, anyone's datagrams); bit 7:
+    // the command line's search for every camera instead of the window's.
+    const std::uint8_t setup = in.byte();
+    const std::uint32_t listenSeconds = (setup & 3u) % 3;
+    endpoint.queued = setup >> 2 & 31;
+    const bool allCameras = setup & 0x80;
+    Script(endpoint).play(in);
+
+    static CameraTable table;
+    table.count = 0;
+    std::vector<CameraRecord> cameras;
+    bool caught = false;
+    try {
+        if (allCameras)
+            cameras = discoverAllCameras(endpoint, listenSeconds, endpoint.ticks());
+        else
+            discoverCameras(endpoint, table, listenSeconds, endpoint.ticks());
+    } catch (const net::EIdSocketError& error) {
+        check(error.ErrorCode == kConnectionReset, "a datagram passed over ended the search",
+              error.ErrorCode);
+        caught = true;
+    }
+    check(caught == endpoint.threw, "an endpoint error swallowed or made up");
+
+    // What is queued is read off before the first search goes out (a Find that searched first
+    // would read it after), and never listed: the checks below leave it out of what must be
+    // listed.
+    for (const auto& d : endpoint.deliveries)
+        check(!d.queued || d.sendsBefore == 0, "a datagram queued before the Find read after it",
+              static_cast<long long>(d.sendsBefore));
+
+    static std::vector<Heard> heard;
+    answersHeard(endpoint, heard);
+    if (!allCameras)
+        checkTable(endpoint, table, heard);
+    else if (!endpoint.threw)
+        checkAllCameras(endpoint, cameras, heard);
     checkSendsAndTiming(endpoint, listenSeconds);
     return 0;
 }

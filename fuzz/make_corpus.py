@@ -54,8 +54,8 @@ def main():
     write("fuzz_respond", "respond-odd-lengths", bytes(kept))
     write("fuzz_respond", "search", b"MORVAK INFO SEARCH")
 
-    # fuzz_discovery: first tick, setup (listen seconds, queued arrivals), then arrivals (see
-    # script() and LLVMFuzzerTestOneInput in the target).
+    # fuzz_discovery: first tick, setup (listen seconds, queued arrivals, which search), then
+    # arrivals (see Script and LLVMFuzzerTestOneInput in the target).
     one_camera = struct.pack("<I", 5000) + bytes([1])
     for delay in (120, 1300, 1300):  # one answer in each pass
         one_camera += discovery_event(0 | 1 << 2, delay, bytes([4]) + b"desc")
@@ -66,6 +66,13 @@ def main():
     write("fuzz_discovery", "tick-wrap-long-answer", wrap)
     crowd = struct.pack("<I", 0) + bytes([1]) + discovery_event(2, 10, bytes([130, 0, 2]) + b"ab")
     write("fuzz_discovery", "crowd-of-130", crowd)
+    # Setup bit 7: the command line's search for every camera, here 200 in pass 1 and again in
+    # pass 2 with a camera of its own.
+    every = struct.pack("<I", 0) + bytes([1 | 0x80])
+    every += discovery_event(2, 10, bytes([200, 0, 0]))
+    every += discovery_event(2, 1100, bytes([200, 0, 0]))
+    every += discovery_event(3, 100, mac + struct.pack("<H", 0))
+    write("fuzz_discovery", "every-camera-200", every)
     oversize = struct.pack("<I", 77) + bytes([1])
     oversize += discovery_event(1, 200, struct.pack("<H", 1100) + full)
     write("fuzz_discovery", "oversize", oversize)

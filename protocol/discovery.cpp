@@ -73,6 +73,14 @@ bool tableHasMac(const CameraTable& table, const MacBytes& mac)
     return false;
 }
 
+std::uint64_t macKey(const MacBytes& mac)
+{
+    std::uint64_t key = 0;
+    for (std::uint8_t byte : mac)
+        key = key << 8 | byte;
+    return key;
+}
+
 void merge(CameraTable& table, const PassCollection& pass)
 {
     for (std::size_t i = 0; i < pass.count && table.count < kTableSlots; ++i) {
@@ -116,6 +124,33 @@ void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
 
     merge(table, *second);
     merge(table, *third);
+}
+
+std::vector<CameraRecord> discoverAllCameras(net::DatagramEndpoint& endpoint,
+                                             std::uint32_t searchListenSeconds,
+                                             const TickSource& ticks)
+{
+    std::array<std::uint8_t, kDiscoveryReceiveBufferSize> buffer{};
+    endpoint.setActive(true);
+    dropQueuedDatagrams(endpoint, buffer.data(), kDiscoveryReceiveBufferSize, ticks);
+
+    std::vector<CameraRecord> cameras;
+    std::vector<std::uint64_t> heard; // the MACs listed, sorted
+    for (int pass = 0; pass < 3; ++pass) {
+        sendSearch(endpoint);
+        listen(endpoint, searchListenSeconds, ticks, buffer.data(),
+               [&](const std::uint8_t* data, std::size_t count) {
+                   CameraRecord record;
+                   storeRespondPacket(data, count, record);
+                   const std::uint64_t key = macKey(macAddress(record));
+                   const auto at = std::lower_bound(heard.begin(), heard.end(), key);
+                   if (at == heard.end() || *at != key) {
+                       heard.insert(at, key);
+                       cameras.push_back(record);
+                   }
+               });
+    }
+    return cameras;
 }
 
 std::vector<CameraRow> cameraRows(const CameraTable& table)

@@ -37,6 +37,14 @@ struct CameraRow {
 void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
                      std::uint32_t searchListenSeconds, const TickSource& ticks = systemTicks);
 
+// For the command line, where a site may have more cameras than the window's table holds: the
+// same dropping and three passes as discoverCameras (all three always run), but every camera that
+// answers is kept, once per MAC with its first answer, in the order first heard: pass 1's, then
+// those new in pass 2, then in pass 3. Exceptions as in discoverCameras, with nothing returned.
+std::vector<CameraRecord> discoverAllCameras(net::DatagramEndpoint& endpoint,
+                                             std::uint32_t searchListenSeconds,
+                                             const TickSource& ticks = systemTicks);
+
 std::vector<CameraRow> cameraRows(const CameraTable& table);
 
 // For each row of the table, the other rows (from 0) whose cameras report the same address in use

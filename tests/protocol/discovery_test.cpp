@@ -15,11 +15,16 @@ namespace {
 
 // A camera's answer: its MAC ends in `id`, its description is `description`, and `marker`
 // (byte 31, never interpreted) tells apart several answers of one camera.
-Bytes answer(std::uint8_t id, const std::string& description, std::uint8_t marker = 0)
+Bytes answer(std::uint16_t id, const std::string& description, std::uint8_t marker = 0)
 {
     Bytes bytes(523, 0);
     std::memcpy(bytes.data(), "MORVAK INFO RESPOND", 19);
-    const std::uint8_t mac[] = {0x00, 0x0e, 0x53, 0x00, 0x01, id};
+    const std::uint8_t mac[] = {0x00,
+                                0x0e,
+                                0x53,
+                                0x00,
+                                static_cast<std::uint8_t>(1 + (id >> 8)),
+                                static_cast<std::uint8_t>(id)};
     std::memcpy(bytes.data() + 20, mac, 6);
     bytes[31] = marker;
     bytes[304] = static_cast<std::uint8_t>(description.size());
@@ -354,6 +359,41 @@ TEST(Discovery, DroppingBeforeTheFindIsBounded)
         EXPECT_EQ(receivesBeforeSend(slow), 50u);
         EXPECT_EQ(slow.sends.size(), 3u);
     }
+}
+
+// The command line's search has no table to fill: 300 cameras are all listed, each once with
+// its first answer, where the window's search stops at 128 after one pass.
+TEST(DiscoverAllCameras, ListsEveryCameraOnceWithItsFirstAnswer)
+{
+    ScriptedEndpoint endpoint;
+    auto script = [](ScriptedEndpoint& e) {
+        e.schedule(0, 0, answer(999, "queued before the Find"));
+        for (std::uint16_t id = 0; id < 250; ++id)
+            e.schedule(1, 0, answer(id, std::to_string(id), 1));
+        e.schedule(1, 10, answer(7, "7 again", 2));
+        e.schedule(2, 0, answer(0, "0 again", 2));
+        for (std::uint16_t id = 250; id < 280; ++id)
+            e.schedule(2, 10, answer(id, std::to_string(id), 1));
+        for (std::uint16_t id = 280; id < 300; ++id)
+            e.schedule(3, 0, answer(id, std::to_string(id), 1));
+        e.schedule(3, 10, answer(250, "250 again", 3));
+    };
+    script(endpoint);
+    const std::vector<CameraRecord> cameras = discoverAllCameras(endpoint, 1, endpoint.ticks());
+
+    EXPECT_EQ(endpoint.sends.size(), 3u);
+    ASSERT_EQ(cameras.size(), 300u);
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        EXPECT_EQ(countedTextValue(cameras[i], offset::cameraDescription), std::to_string(i));
+        EXPECT_EQ(cameras[i].bytes[31], 1) << "camera " << i;
+    }
+
+    ScriptedEndpoint window;
+    script(window);
+    CameraTable table;
+    discoverCameras(window, table, 1, window.ticks());
+    EXPECT_EQ(window.sends.size(), 1u);
+    EXPECT_EQ(table.count, 128);
 }
 
 TEST(CameraRows, NumberedFromOneWithTheDescription)
