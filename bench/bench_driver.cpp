@@ -875,9 +875,9 @@ int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
             net::UdpEndpoint endpoint(*c.stack);
             const long errorsBefore = receiveBufferErrors();
             const Clock::time_point start = Clock::now();
-            const auto cameras = protocol::discoverAllCameras(endpoint, 1);
+            const auto found = protocol::discoverAllCameras(endpoint, 1);
             time.values.push_back(msBetween(start, Clock::now()));
-            listed.values.push_back(static_cast<double>(cameras.size()));
+            listed.values.push_back(static_cast<double>(found.cameras.size()));
             dropped.values.push_back(static_cast<double>(receiveBufferErrors() - errorsBefore));
             // Late answers of the last pass must not reach the next run's socket: a new socket
             // each run, and a pause past the cameras' spread.
