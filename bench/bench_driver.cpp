@@ -2,7 +2,7 @@
 //
 //   telviq-bench --virtual-cameras PATH --utility PATH [--runs N]
 //   telviq-bench --virtual-cameras PATH --soak [--finds N]
-//   telviq-bench --virtual-cameras PATH --fleet [--runs N]
+//   telviq-bench --virtual-cameras PATH --fleet [--runs N] [--cli PATH]
 //
 // The first prints a Markdown table: median and worst of N runs (10 unless told) for Find with 5
 // cameras (answering at once, and 2 ms apart), Find with 128 cameras answering in one burst,
@@ -17,7 +17,9 @@
 // --fleet searches 480 cameras, answering in one burst and spread over a second, N times each
 // (20 unless told) with the command line's search for every camera, on a socket as the program
 // makes it and on one with the receive buffer an unprivileged user gets from a stock kernel; it
-// reads back what receive buffer the kernel gives, and checks that the window lists 128.
+// reads back what receive buffer the kernel gives, and checks that the window lists 128. With
+// --cli it also runs that telviq-cli in the pc namespace: `find` N times and `apply --all --verify`
+// three times for each spread, counting the cameras listed, written and verified.
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -251,6 +253,39 @@ Spawned spawnProgram(const std::vector<std::string>& argv, bool captureOutput)
     return child;
 }
 
+// A program run to its end in the calling thread's network namespace: its exit status (128 + the
+// signal when one ended it), its standard output and how long it ran.
+struct Ran {
+    int status = -1;
+    std::string out;
+    double ms = 0;
+};
+
+Ran runToEnd(const std::vector<std::string>& argv)
+{
+    Ran ran;
+    const Clock::time_point start = Clock::now();
+    Spawned child = spawnProgram(argv, true);
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = read(child.outFd, buffer, sizeof buffer)) > 0)
+        ran.out.append(buffer, static_cast<std::size_t>(n));
+    close(child.outFd);
+    int status = 0;
+    waitpid(child.pid, &status, 0);
+    ran.ms = msBetween(start, Clock::now());
+    ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return ran;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 // The child half of the start-up measure: what main() does, until the window first paints.
 int startupProbe(int argc, char** argv)
 {
@@ -368,18 +403,11 @@ public:
         const std::string self = selfPath();
         for (int run = 0; run < runs_; ++run) {
             const Clock::time_point start = Clock::now();
-            Spawned child = spawnProgram({self, "--startup-probe"}, true);
-            std::string out;
-            char buffer[256];
-            ssize_t n = 0;
-            while ((n = read(child.outFd, buffer, sizeof buffer)) > 0)
-                out.append(buffer, static_cast<std::size_t>(n));
-            close(child.outFd);
-            int status = 0;
-            waitpid(child.pid, &status, 0);
+            const Ran probe = runToEnd({self, "--startup-probe"});
             double shownMs = 0;
-            if (std::sscanf(out.c_str(), "shown %lf", &shownMs) != 1)
-                fail("the start-up probe reported nothing (status " + std::to_string(status) + ")");
+            if (std::sscanf(probe.out.c_str(), "shown %lf", &shownMs) != 1)
+                fail("the start-up probe reported nothing (status " + std::to_string(probe.status) +
+                     ")");
             time.values.push_back(shownMs - monotonicMs(start));
         }
     }
@@ -822,7 +850,57 @@ long rmemMax()
     return value;
 }
 
-int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
+// The shipped telviq-cli, in the pc namespace, against the 480 cameras as they answer now: `find`
+// `runs` times, then `apply --all --verify` with a new description each time, a few times.
+void fleetFromTheCommandLine(const std::string& cli, const std::string& spread, int runs,
+                             int fleetSize, std::vector<Measure>& measures)
+{
+    const std::string name = "telviq-cli, " + std::to_string(fleetSize) + " cameras " + spread;
+    const auto everyOne = [fleetSize](double n) { return n == fleetSize; };
+    Measure listed = measure(name + ": `find` cameras listed", "",
+                             std::to_string(fleetSize) + " in every run", everyOne);
+    listed.higherIsBetter = true;
+    Measure findTime = measure(name + ": `find` time", "s", "", {});
+    for (int run = 0; run < runs; ++run) {
+        const Ran find = runToEnd({cli, "find", "--csv"});
+        if (find.status != 0)
+            fail("telviq-cli find exited with status " + std::to_string(find.status));
+        // Lines end in CR LF; the first is the header.
+        listed.values.push_back(static_cast<double>(occurrences(find.out, "\r\n")) - 1);
+        findTime.values.push_back(find.ms);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    }
+
+    Measure applyTime = measure(name + ": `apply --all --verify` time", "s", "", {});
+    Measure written = measure(name + ": `apply --all --verify` rows \"Settings write ok!\"", "",
+                              std::to_string(fleetSize) + " in every run", everyOne);
+    written.higherIsBetter = true;
+    Measure verified = measure(name + ": `apply --all --verify` cameras showing the new values", "",
+                               std::to_string(fleetSize) + " in every run", everyOne);
+    verified.higherIsBetter = true;
+    Measure status = measure(name + ": `apply --all --verify` exit status", "", "0 in every run",
+                             [](double s) { return s == 0; });
+    char path[] = "/tmp/telviq-bench-settings-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0)
+        fail(std::string("mkstemp: ") + std::strerror(errno));
+    close(fd);
+    for (int run = 0; run < std::min(runs, 3); ++run) {
+        std::ofstream(path) << "{\"cameraDescription\": \"Fleet " << run + 1 << "\"}\n";
+        const Ran apply = runToEnd({cli, "apply", path, "--all", "--verify"});
+        applyTime.values.push_back(apply.ms);
+        written.values.push_back(static_cast<double>(occurrences(apply.out, "Settings write ok!")));
+        verified.values.push_back(
+            static_cast<double>(occurrences(apply.out, "shows the new values")));
+        status.values.push_back(apply.status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    }
+    std::remove(path);
+    for (Measure* m : {&listed, &findTime, &applyTime, &written, &verified, &status})
+        measures.push_back(std::move(*m));
+}
+
+int fleet(NetnsLab& lab, const std::string& camerasProgram, const std::string& cli, int runs)
 {
     constexpr int kFleet = 480;
     // Debian's net.core.rmem_max, which caps what an unprivileged user's 1 MiB request gets.
@@ -875,9 +953,9 @@ int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
             net::UdpEndpoint endpoint(*c.stack);
             const long errorsBefore = receiveBufferErrors();
             const Clock::time_point start = Clock::now();
-            const auto cameras = protocol::discoverAllCameras(endpoint, 1);
+            const auto found = protocol::discoverAllCameras(endpoint, 1);
             time.values.push_back(msBetween(start, Clock::now()));
-            listed.values.push_back(static_cast<double>(cameras.size()));
+            listed.values.push_back(static_cast<double>(found.cameras.size()));
             dropped.values.push_back(static_cast<double>(receiveBufferErrors() - errorsBefore));
             // Late answers of the last pass must not reach the next run's socket: a new socket
             // each run, and a pause past the cameras' spread.
@@ -886,6 +964,13 @@ int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
         measures.push_back(std::move(listed));
         measures.push_back(std::move(dropped));
         measures.push_back(std::move(time));
+    }
+
+    if (!cli.empty()) {
+        for (const Case& c : {cases[0], cases[2]}) {
+            bench.startCameras(kFleet, c.spacingMs);
+            fleetFromTheCommandLine(cli, c.spread, runs, kFleet, measures);
+        }
     }
 
     bench.startCameras(kFleet);
@@ -918,7 +1003,7 @@ int fleet(NetnsLab& lab, const std::string& camerasProgram, int runs)
 
 int run(int argc, char** argv)
 {
-    std::string camerasProgram, utility;
+    std::string camerasProgram, utility, cli;
     int runs = 0, finds = 100;
     bool soakMode = false, fleetMode = false;
     for (int i = 1; i < argc; ++i) {
@@ -932,6 +1017,8 @@ int run(int argc, char** argv)
             camerasProgram = argv[++i];
         else if (option == "--utility" && hasValue)
             utility = argv[++i];
+        else if (option == "--cli" && hasValue)
+            cli = argv[++i];
         else if (option == "--runs" && hasValue)
             runs = std::atoi(argv[++i]);
         else if (option == "--finds" && hasValue)
@@ -944,7 +1031,7 @@ int run(int argc, char** argv)
     if (camerasProgram.empty() || runs < 1 || finds < 1 || (soakMode && fleetMode) ||
         (!soakMode && !fleetMode && utility.empty()))
         fail("usage: telviq-bench --virtual-cameras PATH (--utility PATH [--runs N] | --soak "
-             "[--finds N] | --fleet [--runs N])");
+             "[--finds N] | --fleet [--runs N] [--cli PATH])");
 
     std::string why;
     if (!NetnsLab::available(why))
@@ -957,7 +1044,7 @@ int run(int argc, char** argv)
     if (soakMode || fleetMode) {
         QApplication application(qtArgc, argv);
         theme::applyTheme(application);
-        return soakMode ? soak(lab, camerasProgram, finds) : fleet(lab, camerasProgram, runs);
+        return soakMode ? soak(lab, camerasProgram, finds) : fleet(lab, camerasProgram, cli, runs);
     }
 
     Bench bench(lab, camerasProgram, runs);

@@ -7,7 +7,8 @@
 #   bash bench/run.sh soak [FINDS]  one window, FINDS cycles (100) of a Find and ten Saves:
 #                                   every Find complete, every Save acknowledged, memory, fds
 #   bash bench/run.sh fleet [RUNS]  480 cameras: the search for every camera, RUNS times (20)
-#                                   per case, the receive buffer, and the window's 128 rows
+#                                   per case, the receive buffer, telviq-cli's find (RUNS times)
+#                                   and apply --all --verify (3 times), the window's 128 rows
 #
 # BENCH_BUILD_DIR picks the build folder; BENCH_SANITIZE=1 builds with the address and
 # undefined-behaviour sanitizers (into build-bench-asan unless told), so that a soak ends with
@@ -37,7 +38,7 @@ esac
 bash "$top/scripts/setup-debian.sh"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVIQ_BENCH=ON \
     -DTELVIQ_SANITIZE="$sanitizeFlag" >/dev/null
-cmake --build "$build" --target telviq-bench telviq-utility virtual-cameras \
+cmake --build "$build" --target telviq-bench telviq-utility virtual-cameras telviq-cli \
     -j "${BENCH_JOBS:-$(nproc)}" >/dev/null
 
 driver_pid=
@@ -58,7 +59,7 @@ trap 'exit 143' TERM
 
 case $mode in
 soak) args=(--soak --finds "$count") ;;
-fleet) args=(--fleet --runs "$count") ;;
+fleet) args=(--fleet --runs "$count" --cli "$build/cli/telviq-cli") ;;
 *) args=(--utility "$build/app/telviq-utility" --runs "$count") ;;
 esac
 # Leaks are looked for when the driver ends; the sanitizers' report goes to standard error.

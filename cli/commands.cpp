@@ -54,12 +54,16 @@ Exit status:
 
 const char kFindHelp[] = R"(Usage: telviq-cli find [--json | --csv]
 
-Searches three times on UDP port 15500, which takes three to four and a half seconds, and
-prints each camera that answered once, in the order found.
+Searches three times on UDP port 15500, which takes about three seconds, and prints each
+camera that answered once, in the order found: every one, also past the 128 the window lists.
+Should more than 65536 answer (a flood of made-up answers, most likely), the rest are left out
+and a warning on standard error says so.
 
   --json   every field each camera reports, as a JSON array of objects
   --csv    MAC address, address in use, description and firmware, after a header line
 )";
+
+static_assert(protocol::kMostCameras == 65536, "find's help names the most cameras listed");
 
 const char kShowHelp[] = R"(Usage: telviq-cli show MAC [--json]
 
@@ -146,24 +150,18 @@ std::string padded(const std::string& text, std::size_t width)
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
-// The window's discovery, each camera once: a camera heard twice in the first pass would
-// otherwise be listed, and written, twice.
+// Every camera that answers, once each: a site may have more than the window's 128. Past the
+// bound, a fleet script must not take the list for the whole site.
 Cameras findCameras(Environment& env)
 {
-    auto table = std::make_unique<protocol::CameraTable>();
     const std::unique_ptr<net::DatagramEndpoint> endpoint = env.openEndpoint();
-    protocol::discoverCameras(*endpoint, *table, env.searchListenSeconds, env.ticks);
-    Cameras cameras;
-    for (std::size_t i = 0; i < table->count; ++i) {
-        const protocol::MacBytes mac = protocol::macAddress(table->slots[i]);
-        const bool known = std::any_of(cameras.begin(), cameras.end(), [&](const auto& record) {
-            return protocol::macAddress(record) == mac;
-        });
-        if (!known) {
-            cameras.push_back(table->slots[i]);
-        }
+    protocol::AllCameras found = protocol::discoverAllCameras(*endpoint, env.searchListenSeconds,
+                                                              env.ticks, env.mostCameras);
+    if (found.moreAnswered) {
+        env.err << "telviq-cli: more than " << env.mostCameras
+                << " cameras answered; the rest are not listed\n";
     }
-    return cameras;
+    return std::move(found.cameras);
 }
 
 const protocol::CameraRecord* cameraWithMac(const Cameras& cameras, const protocol::MacBytes& mac)
@@ -196,44 +194,6 @@ bool writeTo(Environment& env, const protocol::ParameterPacket& packet)
     return protocol::writeSettings(*endpoint, packet, env.ackWaitSeconds, env.ticks);
 }
 
-// Values that pass every check of the pages, so that when they fail with the changes put in,
-// the changes are at fault. Hour 12 and minute 30 keep the check of the time from refusing an
-// hour or a minute given alone, which the camera's own other half may well allow.
-settings::SettingsValues neutralValues()
-{
-    settings::SettingsValues values;
-    for (const settings::CameraField& field : settings::cameraFields()) {
-        if (field.kind == settings::FieldKind::choice) {
-            values.*field.choice = 0;
-        } else if (field.kind == settings::FieldKind::address) {
-            values.*field.text = "0.0.0.0";
-        }
-    }
-    values.txtHour = "12";
-    values.txtMinute = "30";
-    values.txtTriggerCount = "0";
-    return values;
-}
-
-// The label of the first check the changes fail on their own, before anything is sent. Texts
-// are left out: one longer than its field passes as a camera's own, so only each camera's text
-// can judge it (in prepare).
-std::optional<std::string> refusedChanges(const std::vector<settings::FieldChange>& changes)
-{
-    settings::SettingsValues values = neutralValues();
-    for (const settings::FieldChange& change : changes) {
-        if (change.field->kind != settings::FieldKind::text) {
-            settings::applyChange(values, change);
-        }
-    }
-    const protocol::CameraRecord none{};
-    protocol::ParameterPacket packet;
-    auto refused = settings::collectSettings(values, none, packet);
-    settings::wipePasswords(values);
-    protocol::wipe(packet);
-    return refused;
-}
-
 // The passwords given on the command line or in a settings file, wiped when the command ends.
 struct WipedWhenDone {
     std::vector<settings::FieldChange>& changes;
@@ -262,16 +222,11 @@ struct Prepared {
     }
 };
 
-// What Save does with the camera's record shown and the changes typed in.
 Prepared prepare(const protocol::CameraRecord& record,
                  const std::vector<settings::FieldChange>& changes)
 {
     Prepared prepared;
-    prepared.values = settings::valuesOf(record);
-    for (const settings::FieldChange& change : changes) {
-        settings::applyChange(prepared.values, change);
-    }
-    if (auto label = settings::collectSettings(prepared.values, record, prepared.packet)) {
+    if (auto label = settings::collectChanges(record, changes, prepared.values, prepared.packet)) {
         prepared.message = settings::invalidInputMessage(*label);
         prepared.refused = oneLine(prepared.message);
     }
@@ -586,7 +541,7 @@ int commandSet(const Options& o, Environment& env)
             }
         }
     }
-    if (const auto label = refusedChanges(changes)) {
+    if (const auto label = settings::refusedOnTheirOwn(changes)) {
         env.err << settings::invalidInputMessage(*label);
         return kExitInvalidInput;
     }
@@ -658,7 +613,7 @@ int commandApply(const Options& o, Environment& env)
     if (changes.empty()) {
         return inputError(env, path + ": no field to write");
     }
-    if (const auto label = refusedChanges(changes)) {
+    if (const auto label = settings::refusedOnTheirOwn(changes)) {
         env.err << settings::invalidInputMessage(*label);
         return kExitInvalidInput;
     }

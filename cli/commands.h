@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/datagram_endpoint.h"
+#include "protocol/discovery.h"
 #include "protocol/packets.h"
 #include "protocol/ticks.h"
 
@@ -31,6 +32,8 @@ struct Environment {
     protocol::TickSource ticks = protocol::systemTicks;
     std::uint32_t searchListenSeconds = 1;
     std::int32_t ackWaitSeconds = 10;
+    // The most cameras a search lists (see protocol::discoverAllCameras).
+    std::size_t mostCameras = protocol::kMostCameras;
     // Where `set`'s FIELD=- arguments read their passwords, a line each: standard input.
     int passwordInput = 0;
 };

@@ -263,10 +263,12 @@ void checkTable(const ScriptedEndpoint& endpoint, const CameraTable& table,
           static_cast<long long>(endpoint.sends.size()));
 }
 
-// The command line's search: every camera heard, once, with its first answer, in that order.
-void checkAllCameras(const ScriptedEndpoint& endpoint, const std::vector<CameraRecord>& cameras,
-                     const std::vector<Heard>& heard)
+// The command line's search: every camera heard, once, with its first answer, in that order, up to
+// the most it lists; whether more were heard is said.
+void checkAllCameras(const ScriptedEndpoint& endpoint, const AllCameras& all,
+                     const std::vector<Heard>& heard, std::size_t most)
 {
+    const std::vector<CameraRecord>& cameras = all.cameras;
     check(endpoint.sends.size() == 3, "not three searches",
           static_cast<long long>(endpoint.sends.size()));
     static std::vector<std::uint64_t> keys;
@@ -279,6 +281,10 @@ void checkAllCameras(const ScriptedEndpoint& endpoint, const std::vector<CameraR
         if (at != keys.end() && *at == key)
             continue;
         keys.insert(at, key);
+        if (listed == most) {
+            check(all.moreAnswered, "more cameras heard than listed, and not said");
+            return;
+        }
         check(listed < cameras.size(), "a camera heard is missing", static_cast<long long>(listed));
         check(holds(cameras[listed], endpoint.bytesOf(d), endpoint.lengthOf(d)),
               "a camera listed with another answer", static_cast<long long>(listed));
@@ -286,6 +292,7 @@ void checkAllCameras(const ScriptedEndpoint& endpoint, const std::vector<CameraR
     }
     check(listed == cameras.size(), "more cameras listed than heard",
           static_cast<long long>(cameras.size()));
+    check(!all.moreAnswered, "more cameras said to be heard than were");
 }
 
 } // namespace
@@ -302,15 +309,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint32_t listenSeconds = (setup & 3u) % 3;
     endpoint.queued = setup >> 2 & 31;
     const bool allCameras = setup & 0x80;
+    // For that search, the most it lists: one byte's worth, so that the bound is reached, or 0
+    // for the program's own.
+    std::size_t most = kMostCameras;
+    if (allCameras) {
+        if (const std::uint8_t byte = in.byte())
+            most = byte;
+    }
     Script(endpoint).play(in);
 
     static CameraTable table;
     table.count = 0;
-    std::vector<CameraRecord> cameras;
+    AllCameras all;
     bool caught = false;
     try {
         if (allCameras)
-            cameras = discoverAllCameras(endpoint, listenSeconds, endpoint.ticks());
+            all = discoverAllCameras(endpoint, listenSeconds, endpoint.ticks(), most);
         else
             discoverCameras(endpoint, table, listenSeconds, endpoint.ticks());
     } catch (const net::EIdSocketError& error) {
@@ -332,7 +346,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!allCameras)
         checkTable(endpoint, table, heard);
     else if (!endpoint.threw)
-        checkAllCameras(endpoint, cameras, heard);
+        checkAllCameras(endpoint, all, heard, most);
     checkSendsAndTiming(endpoint, listenSeconds);
     return 0;
 }

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
-"""Writes the small seed corpus under fuzz/corpus/<target>/. Run again after changing a seed."""
+"""Writes the small seed corpus under fuzz/corpus/<target>/. Run again after changing a seed;
+names of targets as arguments write only theirs."""
+import json
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TAG = b"MORVAK INFO RESPOND"
@@ -30,6 +33,8 @@ def respond(mac, description=b"Front door", hour=8, minute=30, image=0x6A, optio
 
 
 def write(target, name, data):
+    if len(sys.argv) > 1 and target not in sys.argv[1:]:
+        return
     folder = os.path.join(HERE, "corpus", target)
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, name), "wb") as f:
@@ -68,11 +73,13 @@ def main():
     write("fuzz_discovery", "crowd-of-130", crowd)
     # Setup bit 7: the command line's search for every camera, here 200 in pass 1 and again in
     # pass 2 with a camera of its own.
-    every = struct.pack("<I", 0) + bytes([1 | 0x80])
-    every += discovery_event(2, 10, bytes([200, 0, 0]))
-    every += discovery_event(2, 1100, bytes([200, 0, 0]))
-    every += discovery_event(3, 100, mac + struct.pack("<H", 0))
-    write("fuzz_discovery", "every-camera-200", every)
+    # The byte after the setup is the most that search lists (0: the program's own).
+    for most in (0, 150):
+        every = struct.pack("<I", 0) + bytes([1 | 0x80, most])
+        every += discovery_event(2, 10, bytes([200, 0, 0]))
+        every += discovery_event(2, 1100, bytes([200, 0, 0]))
+        every += discovery_event(3, 100, mac + struct.pack("<H", 0))
+        write("fuzz_discovery", "every-camera-200-most-%d" % most, every)
     oversize = struct.pack("<I", 77) + bytes([1])
     oversize += discovery_event(1, 200, struct.pack("<H", 1100) + full)
     write("fuzz_discovery", "oversize", oversize)
@@ -118,6 +125,39 @@ def main():
     midnight = list(texts)
     midnight[21], midnight[22] = b"0", b"2"
     write("fuzz_collect", "00-02", bytes([0xFF] * 11) + bytes([0]) + b"\n".join(midnight))
+
+    # fuzz_settings_file: a settings file's text. What `show --json` prints, the README's mail
+    # settings, passwords with numbers and choices written the other ways, texts with escapes and
+    # a byte order mark, a long text, and files the reader refuses.
+    shown = {
+        "macAddress": "02-00-5E-10-00-02", "usedIPAddress": "203.0.113.11",
+        "firmwareVersion": "V1.1.22", "cameraDescription": "Camera 2", "motionImage": "Off",
+        "antiFlicker": "60 Hz", "imageResolution": "VGA (640x480)", "imageQuality": "High",
+        "imageBrightness": "Middle", "upsideDown": "Upside-down", "networkType": "PPPoE",
+        "ipAddress": "203.0.113.11", "subnetMask": "255.255.255.0", "gateway": "203.0.113.1",
+        "dnsServer": "203.0.113.53", "adslUserName": "adsl2", "ddnsUserName": "ddns2",
+        "ddnsDomainName": "camera2.example.org", "smtpServerType": "SMTP IP Address:",
+        "smtpDomain": "mail.example.net", "smtpIpAddress": "203.0.113.25",
+        "emailSender": "camera2@example.net", "emailReceiver": "alerts@example.net",
+        "emailCopy": "", "emailAccount": "camera2", "timeEmail": "Off", "hour": 7, "minute": 7,
+        "triggerCount": 1, "emailAuthentication": "Off", "userPasswordOn": None}
+    files = {
+        "show-json": json.dumps(shown, indent=2) + "\n",
+        "readme-mail": '{ "smtpServerType": "SMTP Domain Name:", "smtpDomain": "smtp.example.net",\n'
+                       '  "emailReceiver": "noc@example.net", "emailAuthentication": "On",\n'
+                       '  "emailAccount": "cameras", "emailPassword": "s3cret" }\n',
+        "passwords-numbers": '{"adminPassword": "admin", "newAdminPassword": "", "hour": "07",\n'
+                             ' "minute": 30, "networkType": 2, "smtpServerType": "smtp ip address",'
+                             ' "userPassword": null, "timeEmail": "on"}',
+        "escapes-bom": '\ufeff{"cameraDescription": "Caf\\u00e9 \\"A\\\\B\\"\\b\\u007f",'
+                       ' "emailCopy": "\u20ac"}',
+        "long-domain": '{"ddnsDomainName": "%s", "ipAddress": "10.0.0.1"}' % ("d" * 95),
+        "refused-trailing-comma": '{"hour": 7,\n "minute": 70,}',
+        "refused-twice": '{"hour": 7,\n "hour": 8}',
+        "refused-time": '{"hour": 0, "minute": 1}',
+    }
+    for name, text in files.items():
+        write("fuzz_settings_file", name, text.encode("utf-8"))
 
 
 if __name__ == "__main__":

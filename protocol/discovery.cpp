@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 
 #include "protocol/answers.h"
 
@@ -126,16 +127,17 @@ void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
     merge(table, *third);
 }
 
-std::vector<CameraRecord> discoverAllCameras(net::DatagramEndpoint& endpoint,
-                                             std::uint32_t searchListenSeconds,
-                                             const TickSource& ticks)
+AllCameras discoverAllCameras(net::DatagramEndpoint& endpoint, std::uint32_t searchListenSeconds,
+                              const TickSource& ticks, std::size_t most)
 {
     std::array<std::uint8_t, kDiscoveryReceiveBufferSize> buffer{};
     endpoint.setActive(true);
     dropQueuedDatagrams(endpoint, buffer.data(), kDiscoveryReceiveBufferSize, ticks);
 
-    std::vector<CameraRecord> cameras;
-    std::vector<std::uint64_t> heard; // the MACs listed, sorted
+    AllCameras all;
+    // A hash rather than a sorted list: a flood of new MACs in random order would otherwise cost
+    // a move of the whole list with every one of them.
+    std::unordered_set<std::uint64_t> heard;
     for (int pass = 0; pass < 3; ++pass) {
         sendSearch(endpoint);
         listen(endpoint, searchListenSeconds, ticks, buffer.data(),
@@ -143,14 +145,17 @@ std::vector<CameraRecord> discoverAllCameras(net::DatagramEndpoint& endpoint,
                    CameraRecord record;
                    storeRespondPacket(data, count, record);
                    const std::uint64_t key = macKey(macAddress(record));
-                   const auto at = std::lower_bound(heard.begin(), heard.end(), key);
-                   if (at == heard.end() || *at != key) {
-                       heard.insert(at, key);
-                       cameras.push_back(record);
+                   if (heard.count(key) != 0)
+                       return;
+                   if (all.cameras.size() >= most) {
+                       all.moreAnswered = true;
+                       return;
                    }
+                   heard.insert(key);
+                   all.cameras.push_back(record);
                });
     }
-    return cameras;
+    return all;
 }
 
 std::vector<CameraRow> cameraRows(const CameraTable& table)

@@ -37,13 +37,24 @@ struct CameraRow {
 void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
                      std::uint32_t searchListenSeconds, const TickSource& ticks = systemTicks);
 
+// The most cameras the command line's search lists: far more than any site has, and still only
+// about 35 MB of records when a flood of made-up answers with ever new MACs reaches it.
+inline constexpr std::size_t kMostCameras = 65536;
+
+struct AllCameras {
+    std::vector<CameraRecord> cameras;
+    // A camera past the first `most` answered and is not listed.
+    bool moreAnswered = false;
+};
+
 // For the command line, where a site may have more cameras than the window's table holds: the
 // same dropping and three passes as discoverCameras (all three always run), but every camera that
 // answers is kept, once per MAC with its first answer, in the order first heard: pass 1's, then
-// those new in pass 2, then in pass 3. Exceptions as in discoverCameras, with nothing returned.
-std::vector<CameraRecord> discoverAllCameras(net::DatagramEndpoint& endpoint,
-                                             std::uint32_t searchListenSeconds,
-                                             const TickSource& ticks = systemTicks);
+// those new in pass 2, then in pass 3; at most `most` of them. Exceptions as in discoverCameras,
+// with nothing returned.
+AllCameras discoverAllCameras(net::DatagramEndpoint& endpoint, std::uint32_t searchListenSeconds,
+                              const TickSource& ticks = systemTicks,
+                              std::size_t most = kMostCameras);
 
 std::vector<CameraRow> cameraRows(const CameraTable& table);
 

@@ -3,7 +3,7 @@
 # (or FUZZ_BUILD_DIR) and runs each in turn, for FUZZ_SECONDS seconds or FUZZ_RUNS executions,
 # whichever comes first (60 seconds when neither is given; FUZZ_RUNS alone runs without a time
 # limit). The corpus in fuzz/corpus/ is copied to a work folder first, so the repository's stays
-# small; with FUZZ_MINIMIZE=1 each target's work corpus is then minimized (-merge=1) back into
+# small; with FUZZ_MINIMIZE=1 each target's work corpus is then minimized (-set_cover_merge=1) into
 # fuzz/corpus/<target>/. Names of targets as arguments run only those. Crash inputs land in the
 # work folder. FUZZ_FLAGS adds libFuzzer options of its own. Ends with a table: executions,
 # executions a second, corpus, coverage.
@@ -25,7 +25,7 @@ for value in "$runs" "$seconds"; do
 done
 work=${FUZZ_WORK_DIR:-$build/fuzz-work}
 targets=("$@")
-((${#targets[@]})) || targets=(fuzz_respond fuzz_discovery fuzz_ack fuzz_text fuzz_collect)
+((${#targets[@]})) || targets=(fuzz_respond fuzz_discovery fuzz_ack fuzz_text fuzz_collect fuzz_settings_file)
 
 bash "$top/scripts/setup-debian.sh"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -67,7 +67,7 @@ for t in "${targets[@]}"; do
     if [ "${FUZZ_MINIMIZE:-0}" = 1 ] && [ "${outcome[$t]}" = ok ]; then
         minimized=$work/$t/minimized
         mkdir -p "$minimized"
-        "$build/fuzz/$t" -merge=1 -rss_limit_mb=2048 "$minimized" "$corpus" \
+        "$build/fuzz/$t" -set_cover_merge=1 -rss_limit_mb=2048 "$minimized" "$corpus" \
             >"$work/$t/merge-log" 2>&1
         rm -rf "${top:?}/fuzz/corpus/$t"
         cp -r "$minimized" "$top/fuzz/corpus/$t"

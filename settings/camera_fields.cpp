@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "protocol/code_page.h"
+#include "protocol/wipe.h"
 
 namespace settings {
 
@@ -287,6 +288,45 @@ void applyChange(SettingsValues& values, const FieldChange& change)
     } else if (field.kind != FieldKind::shown) {
         values.*field.text = change.text;
     }
+}
+
+std::optional<std::string> collectChanges(const protocol::CameraRecord& record,
+                                          const std::vector<FieldChange>& changes,
+                                          SettingsValues& values, protocol::ParameterPacket& packet)
+{
+    values = valuesOf(record);
+    for (const FieldChange& change : changes) {
+        applyChange(values, change);
+    }
+    return collectSettings(values, record, packet);
+}
+
+std::optional<std::string> refusedOnTheirOwn(const std::vector<FieldChange>& changes)
+{
+    // Hour 12 and minute 30 keep the check of the time from refusing an hour or a minute given
+    // alone, which a camera's own other half may well allow.
+    SettingsValues values;
+    for (const CameraField& field : cameraFields()) {
+        if (field.kind == FieldKind::choice) {
+            values.*field.choice = 0;
+        } else if (field.kind == FieldKind::address) {
+            values.*field.text = "0.0.0.0";
+        }
+    }
+    values.txtHour = "12";
+    values.txtMinute = "30";
+    values.txtTriggerCount = "0";
+    for (const FieldChange& change : changes) {
+        if (change.field->kind != FieldKind::text) {
+            applyChange(values, change);
+        }
+    }
+    const protocol::CameraRecord none{};
+    protocol::ParameterPacket packet;
+    auto refused = collectSettings(values, none, packet);
+    wipePasswords(values);
+    protocol::wipe(packet);
+    return refused;
 }
 
 SettingsValues valuesOf(const protocol::CameraRecord& record)

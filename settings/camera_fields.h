@@ -62,6 +62,19 @@ bool parseAssignment(const std::string& argument, FieldChange& out, std::string&
 
 void applyChange(SettingsValues& values, const FieldChange& change);
 
+// What `set` and `apply` do for each camera, as Save does it: the pages filled from the record
+// (valuesOf), the changes put in, the values checked and packed. Returns the label of the first
+// check that fails (the packet is then of no use), or nothing. `values` holds the passwords given.
+std::optional<std::string> collectChanges(const protocol::CameraRecord& record,
+                                          const std::vector<FieldChange>& changes,
+                                          SettingsValues& values,
+                                          protocol::ParameterPacket& packet);
+
+// The label of the first check the changes fail on their own, before any camera is known: with
+// values that pass every check for the rest. Texts are left out, since one longer than its field
+// passes as a camera's own, so only each camera's text can judge it.
+std::optional<std::string> refusedOnTheirOwn(const std::vector<FieldChange>& changes);
+
 // What the pages show for a record when they are first filled: a radio value without an item
 // leaves its group with no choice.
 SettingsValues valuesOf(const protocol::CameraRecord& record);

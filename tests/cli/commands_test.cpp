@@ -46,6 +46,7 @@ protected:
         cli::Environment env{[&on] { return std::make_unique<EndpointView>(on); }, out, err,
                              on.ticks()};
         env.passwordInput = passwordInput;
+        env.mostCameras = mostCameras;
         return cli::run(args, env);
     }
 
@@ -108,6 +109,7 @@ protected:
     std::ostringstream err;
     std::vector<std::string> files_;
     int passwordInput = -1; // none: reading it fails
+    std::size_t mostCameras = protocol::kMostCameras;
 };
 
 std::string countedText(const Bytes& packet, std::size_t at)
@@ -326,6 +328,80 @@ TEST_F(Commands, FindListsEachCameraOnceInTableCsvAndJson)
     const auto list = nlohmann::ordered_json::parse(out.str());
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].at("cameraDescription"), "Gate, \"north\"");
+}
+
+// A site larger than the window's table of 128: find lists, and apply --all writes and verifies,
+// every camera that answers, each once.
+TEST_F(Commands, FindAndApplyAllReachEveryCameraPastTheWindowsLimit)
+{
+    constexpr int kCameras = 300;
+    std::vector<camsim::Camera> cameras, renamed;
+    for (int i = 0; i < kCameras; ++i) {
+        cameras.push_back(camsim::generatedCamera(i));
+        renamed.push_back(cameras.back());
+        camsim::setCountedText(renamed.back().record, camsim::textFields()[6], "Fleet");
+    }
+    // 200 answer the first search (one of them twice), 250 the second, all the third; `after`
+    // is the first send of the search.
+    const auto answerFind = [](ScriptedEndpoint& network, const std::vector<camsim::Camera>& set,
+                               std::size_t after) {
+        for (std::size_t pass = 0; pass < 3; ++pass) {
+            for (std::size_t i = 0; i < (pass == 0 ? 200 : pass == 1 ? 250 : set.size()); ++i) {
+                network.schedule(after + pass, 20 + 2 * static_cast<std::int64_t>(i),
+                                 camsim::respondPacket(set[i]));
+            }
+        }
+        network.schedule(after, 600, camsim::respondPacket(set[7]));
+    };
+    std::string expected = "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n";
+    for (const camsim::Camera& camera : cameras) {
+        const settings::SettingsValues v = settings::valuesOf(camera.record);
+        expected += v.txtMacAddress2 + "," + v.txtUsedIPAddress + "," + v.txtCameraDescription2 +
+                    "," + v.txtFirmwareVersion2 + "\r\n";
+    }
+    ScriptedEndpoint finding;
+    answerFind(finding, cameras, 1);
+    ASSERT_EQ(runOn(finding, {"find", "--csv"}), cli::kExitOk);
+    EXPECT_EQ(out.str(), expected);
+    EXPECT_EQ(err.str(), "");
+
+    ScriptedEndpoint& writing = endpoint;
+    answerFind(writing, cameras, 1);
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        acknowledges(cameras[i], 4 + i);
+    }
+    answerFind(writing, renamed, 4 + cameras.size());
+    out.str("");
+    const std::string path = settingsFile(R"({"cameraDescription": "Fleet"})");
+    EXPECT_EQ(runOn(writing, {"apply", path, "--all", "--verify"}), cli::kExitOk) << out.str();
+    const auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), cameras.size());
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        EXPECT_TRUE(std::equal(packets[i].bytes.begin() + off::parameterMac,
+                               packets[i].bytes.begin() + off::parameterMac + 6,
+                               cameras[i].record.bytes.begin() + off::respondMac))
+            << "write " << i;
+    }
+    const std::string report = out.str();
+    const auto count = [&report](const std::string& text) {
+        std::size_t n = 0;
+        for (std::size_t at = report.find(text); at != std::string::npos;
+             at = report.find(text, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("Settings write ok!\n"), cameras.size());
+    EXPECT_EQ(count("shows the new values\n"), cameras.size());
+
+    // Past the most a search lists, the rest are left out, and that is said.
+    mostCameras = kCameras - 1;
+    ScriptedEndpoint flooded;
+    answerFind(flooded, cameras, 1);
+    out.str("");
+    ASSERT_EQ(runOn(flooded, {"find", "--csv"}), cli::kExitOk);
+    EXPECT_EQ(out.str(), expected.substr(0, expected.rfind("02-00-5E")));
+    EXPECT_EQ(err.str(), "telviq-cli: more than 299 cameras answered; the rest are not listed\n");
 }
 
 TEST_F(Commands, ApplyWritesEachCameraNamedAndReportsARowForEach)

@@ -379,13 +379,26 @@ TEST(DiscoverAllCameras, ListsEveryCameraOnceWithItsFirstAnswer)
         e.schedule(3, 10, answer(250, "250 again", 3));
     };
     script(endpoint);
-    const std::vector<CameraRecord> cameras = discoverAllCameras(endpoint, 1, endpoint.ticks());
+    const AllCameras all = discoverAllCameras(endpoint, 1, endpoint.ticks());
+    const std::vector<CameraRecord>& cameras = all.cameras;
 
     EXPECT_EQ(endpoint.sends.size(), 3u);
     ASSERT_EQ(cameras.size(), 300u);
+    EXPECT_FALSE(all.moreAnswered);
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         EXPECT_EQ(countedTextValue(cameras[i], offset::cameraDescription), std::to_string(i));
         EXPECT_EQ(cameras[i].bytes[31], 1) << "camera " << i;
+    }
+
+    // Against a flood of made-up cameras the list is bounded, and says when cameras past the
+    // bound answered; a listed camera answering again is no such camera.
+    for (const std::size_t most : {299u, 300u}) {
+        ScriptedEndpoint bounded;
+        script(bounded);
+        const AllCameras first = discoverAllCameras(bounded, 1, bounded.ticks(), most);
+        EXPECT_EQ(first.cameras.size(), most);
+        EXPECT_EQ(first.moreAnswered, most < 300) << most;
+        EXPECT_EQ(bounded.sends.size(), 3u);
     }
 
     ScriptedEndpoint window;
