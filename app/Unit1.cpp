@@ -547,8 +547,7 @@ void TForm1::cmdSaveClick(QObject*)
 
     if (const std::optional<std::string> label = settings::collectSettings(v, selected, packet)) {
         busy.end();
-        app::showMessageBox(this, QString::fromStdString(settings::invalidInputMessage(*label)),
-                            QString(), QMessageBox::Critical, QMessageBox::Ok);
+        showError(this, QString::fromStdString(settings::invalidInputMessage(*label)));
         return;
     }
 

@@ -243,8 +243,9 @@ std::string quoted(const std::optional<std::string>& value)
     return "\"" + protocol::cameraTextToUtf8(printable(bytes)) + "\"";
 }
 
-// The changes the camera does not show after a write. Passwords are never reported, so they
-// cannot be checked.
+// The changes the camera does not show after a write, each compared as the pages show it (a
+// change holds its value in the one form the camera reports it: makeChange writes "07" as "7").
+// Passwords are never reported, so they cannot be checked.
 std::vector<std::string> differences(const std::vector<settings::FieldChange>& changes,
                                      const settings::SettingsValues& sent,
                                      const protocol::CameraRecord& now)
@@ -256,7 +257,7 @@ std::vector<std::string> differences(const std::vector<settings::FieldChange>& c
         if (field.kind == settings::FieldKind::password) {
             continue;
         }
-        const auto expected = settings::expectedShownValue(field, sent);
+        const auto expected = settings::shownValue(field, sent);
         const auto actual = settings::shownValue(field, shownNow);
         if (expected != actual) {
             found.push_back(std::string(field.name) + ": sent " + quoted(expected) +

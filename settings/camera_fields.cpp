@@ -355,17 +355,4 @@ std::optional<std::string> shownValue(const CameraField& field, const SettingsVa
     return protocol::cameraTextToUtf8(values.*field.text);
 }
 
-std::optional<std::string> expectedShownValue(const CameraField& field, const SettingsValues& sent)
-{
-    // Not read back the way the packet was packed: "10.0.0.300" went out as 10.0.0.44, and a
-    // camera showing that has not taken what was asked for. A value given is an address in its
-    // one written form or a number; anything else stays as it is and matches nothing shown.
-    if (field.kind == FieldKind::number) {
-        if (const std::optional<int> number = strictNumber(sent.*field.text, field.maxNumber)) {
-            return std::to_string(*number);
-        }
-    }
-    return shownValue(field, sent);
-}
-
 } // namespace settings

@@ -82,8 +82,4 @@ SettingsValues valuesOf(const protocol::CameraRecord& record);
 // The value as the pages show it (UTF-8); nothing for a radio group with no choice.
 std::optional<std::string> shownValue(const CameraField& field, const SettingsValues& values);
 
-// What the camera should show for this field after taking a packet built from `sent`: the value
-// given, with numbers compared as numbers.
-std::optional<std::string> expectedShownValue(const CameraField& field, const SettingsValues& sent);
-
 } // namespace settings
