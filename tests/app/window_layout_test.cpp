@@ -10,6 +10,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "tests/support/field_places.h"
 #include "theme/radio_group.h"
 #include "window_fixture.h"
 
@@ -77,8 +78,8 @@ QString captionOfEdit(const QLineEdit* edit, const QWidget* form)
 TEST_F(WindowTest, CreationLeavesNoCameraShownWithTheAdapterFacts)
 {
     build();
-    EXPECT_EQ(searchListenSeconds, 1u);
-    EXPECT_EQ(ackWaitSeconds, 10);
+    EXPECT_EQ(form->state().searchListenSeconds, 1u);
+    EXPECT_EQ(form->state().ackWaitSeconds, 10);
     EXPECT_FALSE(control("IpCameraInfoPage")->isVisible());
     EXPECT_FALSE(control("cmdSave")->isEnabled());
     EXPECT_EQ(control<QTabWidget>("IpCameraInfoPage")->currentWidget(), control("pageMain"));
@@ -261,7 +262,7 @@ TEST_F(WindowTest, EditStatesAndInputLimits)
 TEST_F(WindowTest, TabVisitsFindThePageOnTopSaveAndExit)
 {
     fakes::CameraImage camera(1, "cam");
-    camera.put(protocol::offset::optionFlags, {0x02}); // time e-mail on, SMTP by domain name
+    camera.put(optionFlagsAt(), {0x02}); // time e-mail on, SMTP by domain name
     build();
     camerasAnswer({camera});
     form->activateWindow();
