@@ -65,6 +65,7 @@ and a warning on standard error says so.
 )";
 
 static_assert(protocol::kMostCameras == 65536, "find's help names the most cameras listed");
+static_assert(protocol::kAckWaitSeconds == 10, "set's help names the wait for the acknowledgement");
 
 const char kShowHelp[] = R"(Usage: telviq-cli show MAC [--json]
 
