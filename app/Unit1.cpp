@@ -1,6 +1,6 @@
 #include "app/Unit1.h"
 
-#include <initializer_list>
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -34,18 +34,14 @@
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
 #include "settings/camera_fields.h"
+#include "settings/camera_list.h"
+#include "settings/field_changes.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
 #include "theme/radio_group.h"
 #include "theme/theme.h"
 #include "ui_Unit1.h"
-
-protocol::CameraTable cameraTable;
-hostnet::HostAdapterInfo hostAdapterInfo;
-std::uint32_t searchListenSeconds = 0;
-std::int32_t ackWaitSeconds = 0;
-std::int32_t selectedCameraIndex = 0;
 
 namespace {
 
@@ -56,8 +52,6 @@ const char* const kCameraInformation = "Camera Information";
 const char* const kNoAdapterPrompt =
     "No network adapter is on-line.\nPlease check network adapter or cable connection.\n\n"
     "Do you want to find network adapters again?";
-const char* const kWriteOk = "Settings write ok!\n";
-const char* const kWriteFail = "Settings write fail!\n";
 const char* const kWriteCaption = "TELVIQ";
 const char* const kSettingsFileFilter = "Settings files (*.json);;All files (*)";
 
@@ -92,11 +86,6 @@ void wipeSecrets(settings::SettingsValues& values, protocol::ParameterPacket& pa
     protocol::wipe(packet);
 }
 
-const protocol::CameraRecord& recordOfRow(int row)
-{
-    return cameraTable.slots.at(static_cast<std::size_t>(row));
-}
-
 void showError(QWidget* owner, const QString& text)
 {
     app::showMessageBox(owner, text, QString(), QMessageBox::Critical, QMessageBox::Ok);
@@ -110,7 +99,7 @@ QString toolTipText(const std::string& text)
 }
 
 // The Tab key visits the widgets in the order given; a radio group stands for its items.
-void chainTabOrder(std::initializer_list<QWidget*> widgets)
+void chainTabOrder(const std::vector<QWidget*>& widgets)
 {
     std::vector<QWidget*> stops;
     for (QWidget* widget : widgets) {
@@ -127,14 +116,14 @@ void chainTabOrder(std::initializer_list<QWidget*> widgets)
 
 } // namespace
 
-TForm1::TForm1(hostnet::AdapterSource& adapterSource,
-               std::unique_ptr<net::DatagramEndpoint> endpoint, protocol::TickSource ticks,
-               QWidget* parent)
+TForm1::TForm1(hostnet::AdapterSource& adapterSource, WindowOptions options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(new Ui::TForm1),
-      IdUDPClient1(endpoint ? std::move(endpoint) : std::make_unique<net::UdpEndpoint>()),
-      adapterSource_(adapterSource), ticks_(std::move(ticks))
+      IdUDPClient1(options.endpoint ? std::move(options.endpoint)
+                                    : std::make_unique<net::UdpEndpoint>()),
+      adapterSource_(adapterSource), options_(std::move(options))
 {
     ui->setupUi(this);
+    bindFieldControls();
     // The form's %1 is the build's version, so that the title cannot drift from it.
     setWindowTitle(windowTitle().arg(QLatin1String(version::kMajorMinor)));
     setWindowIcon(theme::applicationIcon());
@@ -266,7 +255,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 void TForm1::openContextMenuOfSelectedRow()
 {
     QTreeWidget* list = ui->listIpCamera;
-    const int row = shownRow();
+    const int row = state_.selectedCameraIndex;
     if (row < 0)
         return;
     QTreeWidgetItem* item = list->topLevelItem(row);
@@ -276,10 +265,20 @@ void TForm1::openContextMenuOfSelectedRow()
     listIpCameraContextPopup(list, item, list->viewport()->mapToGlobal(corner));
 }
 
-int TForm1::shownRow() const
+void TForm1::bindFieldControls()
 {
-    const QList<QTreeWidgetItem*> selected = ui->listIpCamera->selectedItems();
-    return selected.isEmpty() ? -1 : ui->listIpCamera->indexOfTopLevelItem(selected.first());
+    for (const settings::CameraField& field : settings::cameraFields()) {
+        const QString name = QString::fromLatin1(field.control);
+        FieldControl control{&field, nullptr, nullptr};
+        if (field.kind == settings::FieldKind::choice)
+            control.group = findChild<theme::RadioGroup*>(name);
+        else
+            control.edit = findChild<QLineEdit*>(name);
+        if (control.group == nullptr && control.edit == nullptr)
+            throw std::logic_error("The form has no control " + name.toStdString() +
+                                   " for the camera's " + field.name);
+        fieldControls_.push_back(control);
+    }
 }
 
 // What a screen reader announces for each control: the caption a sighted user reads on it or
@@ -304,33 +303,42 @@ void TForm1::nameControls()
     ui->listIpCamera->setAccessibleName(ui->groupCameraList->title());
 }
 
-// Find, then the settings of the page on top, then Save and Exit. The PC edits are disabled and
-// the camera list takes the focus only by a click, so Tab passes both by.
+// Find, then the settings of the page on top in each field's tab order, then Save and Exit. The
+// PC edits are disabled and the camera list takes the focus only by a click, so Tab passes both
+// by.
 void TForm1::setUpTabOrder()
 {
-    Ui::TForm1& f = *ui;
-    chainTabOrder({f.cmdFind, f.IpCameraInfoPage,
-                   // Main
-                   f.txtMacAddress2, f.txtFirmwareVersion2, f.txtCameraDescription2,
-                   f.optMotionImage, f.txtUsedIPAddress,
-                   // Image Parameter
-                   f.optAntiFlicker, f.optImageResolution, f.optImageQuality, f.optImageBrightness,
-                   f.optUpsideDown,
-                   // Network Config
-                   f.optNetworkType, f.txtAdslUserName, f.txtAdslPassword, f.txtIpAddress2,
-                   f.txtSubnetMask2, f.txtGateway2, f.txtDnsServer2, f.txtDdnsUserName,
-                   f.txtDdnsDomainName, f.txtDdnsPassword,
-                   // E-mail Config
-                   f.optSmtpServerType, f.txtSmtpDomain, f.txtEmailSender, f.txtEmailReceiver,
-                   f.txtEmailCopy, f.txtEmailAccount, f.txtEmailPassword, f.optTimeEmail, f.txtHour,
-                   f.txtMinute, f.txtTriggerCount, f.txtSmtpIpAddress, f.optEmailAuthentication,
-                   // Password
-                   f.txtAdminPassword, f.txtNewAdminPassword, f.txtUserPassword,
-                   f.txtNewUserPassword, f.optUserPassword, f.cmdSave, f.cmdExit});
+    std::vector<const FieldControl*> fields;
+    for (const FieldControl& control : fieldControls_)
+        fields.push_back(&control);
+    // A control's page is the tab that holds it, however deep in group boxes it sits.
+    const auto page = [&](const FieldControl* control) {
+        QWidget* widget = control->edit ? static_cast<QWidget*>(control->edit) : control->group;
+        while (widget != nullptr && ui->IpCameraInfoPage->indexOf(widget) < 0)
+            widget = widget->parentWidget();
+        return ui->IpCameraInfoPage->indexOf(widget);
+    };
+    std::stable_sort(fields.begin(), fields.end(), [&](const auto* a, const auto* b) {
+        const int pageA = page(a);
+        const int pageB = page(b);
+        return pageA != pageB ? pageA < pageB : a->field->tabOrder < b->field->tabOrder;
+    });
+    std::vector<QWidget*> chain = {ui->cmdFind, ui->IpCameraInfoPage};
+    for (const FieldControl* control : fields)
+        chain.push_back(control->edit ? static_cast<QWidget*>(control->edit) : control->group);
+    chain.push_back(ui->cmdSave);
+    chain.push_back(ui->cmdExit);
+    chainTabOrder(chain);
+}
+
+const protocol::CameraRecord& TForm1::recordOfRow(int row) const
+{
+    return state_.cameraTable.slots.at(static_cast<std::size_t>(row));
 }
 
 void TForm1::enterNoCameraShown()
 {
+    state_.selectedCameraIndex = -1;
     ui->IpCameraInfoPage->hide();
     ui->cmdSave->setEnabled(false);
     ui->groupIpCameraInfo->setTitle(QString::fromLatin1(kCameraInformation));
@@ -338,18 +346,12 @@ void TForm1::enterNoCameraShown()
 
 void TForm1::FormCreate(QObject*)
 {
-    searchListenSeconds = 1;
-    ackWaitSeconds = 10;
+    state_.searchListenSeconds = options_.searchListenSeconds;
+    state_.ackWaitSeconds = options_.ackWaitSeconds;
 
-    const std::initializer_list<std::pair<QLineEdit*, int>> limits = {
-        {ui->txtAdslUserName, 30},       {ui->txtSmtpDomain, 30},       {ui->txtEmailSender, 40},
-        {ui->txtEmailReceiver, 40},      {ui->txtEmailCopy, 40},        {ui->txtEmailAccount, 40},
-        {ui->txtCameraDescription2, 40}, {ui->txtDdnsUserName, 30},     {ui->txtDdnsDomainName, 81},
-        {ui->txtAdslPassword, 20},       {ui->txtDdnsPassword, 21},     {ui->txtEmailPassword, 20},
-        {ui->txtAdminPassword, 10},      {ui->txtNewAdminPassword, 10}, {ui->txtUserPassword, 10},
-        {ui->txtNewUserPassword, 10}};
-    for (const auto& [edit, maxLength] : limits)
-        app::limitTyping(edit, maxLength);
+    for (const FieldControl& control : fieldControls_)
+        if (control.field->maxLength > 0)
+            app::limitTyping(control.edit, static_cast<int>(control.field->maxLength));
     // The camera's edits take only characters a camera can store.
     auto* cameraText = new app::CameraTextValidator(this);
     for (QLineEdit* edit : ui->IpCameraInfoPage->findChildren<QLineEdit*>())
@@ -358,7 +360,7 @@ void TForm1::FormCreate(QObject*)
     enterNoCameraShown();
     ui->IpCameraInfoPage->setCurrentWidget(ui->pageMain);
 
-    while (!hostnet::LoadHostAdapterInfo(hostAdapterInfo, adapterSource_)) {
+    while (!hostnet::LoadHostAdapterInfo(state_.hostAdapterInfo, adapterSource_)) {
         const auto answer =
             app::showMessageBox(this, QString::fromLatin1(kNoAdapterPrompt), QString(),
                                 QMessageBox::Question, QMessageBox::Ok | QMessageBox::Cancel);
@@ -368,7 +370,7 @@ void TForm1::FormCreate(QObject*)
         }
     }
 
-    const hostnet::PcGroupTexts texts = hostnet::pcGroupTexts(hostAdapterInfo);
+    const hostnet::PcGroupTexts texts = hostnet::pcGroupTexts(state_.hostAdapterInfo);
     ui->txtHostName->setText(QString::fromStdString(texts.hostName));
     ui->txtMacAddress->setText(QString::fromStdString(texts.macAddress));
     ui->txtAdapterName->setText(QString::fromStdString(texts.adapterName));
@@ -387,7 +389,7 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::FormClose(QObject*, QCloseEvent*)
 {
-    hostAdapterInfo.networkParameters.reset();
+    state_.hostAdapterInfo.networkParameters.reset();
 }
 
 void TForm1::cmdExitClick(QObject*)
@@ -407,15 +409,16 @@ void TForm1::cmdFindClick(QObject*)
     cameraNotes_.clear();
     list->repaint();
 
-    app::ResponsiveEndpoint endpoint(*IdUDPClient1, ticks_);
-    protocol::discoverCameras(endpoint, cameraTable, searchListenSeconds, ticks_);
+    app::ResponsiveEndpoint endpoint(*IdUDPClient1, options_.ticks);
+    protocol::discoverCameras(endpoint, state_.cameraTable, state_.searchListenSeconds,
+                              options_.ticks);
 
     // The adapters as they are now, not as the PC group shows them from the start: a cable
     // plugged in since then counts.
     hostnet::HostAdapterInfo adapters;
     hostnet::LoadHostAdapterInfo(adapters, adapterSource_);
-    cameraNotes_ = app::cameraNotes(cameraTable, hostnet::adapterSubnets(adapters));
-    const std::vector<protocol::CameraRow> rows = protocol::cameraRows(cameraTable);
+    cameraNotes_ = app::cameraNotes(state_.cameraTable, hostnet::adapterSubnets(adapters));
+    const std::vector<settings::CameraRow> rows = settings::cameraRows(state_.cameraTable);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         auto* item = new QTreeWidgetItem(
             list, {app::fromCamera(rows[i].number), app::fromCamera(rows[i].description)});
@@ -434,103 +437,37 @@ void TForm1::listIpCameraSelectItem(QObject*, QTreeWidgetItem* Item, bool Select
     }
 
     f.cmdSave->setEnabled(true);
-    selectedCameraIndex = f.listIpCamera->indexOfTopLevelItem(Item);
+    state_.selectedCameraIndex = f.listIpCamera->indexOfTopLevelItem(Item);
     const settings::SettingsValues v = settings::decodeCameraRecord(
-        cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex)));
+        state_.cameraTable.slots.at(static_cast<std::size_t>(state_.selectedCameraIndex)));
     // A group caption would take "&" for an access key; the description shows as it is.
     f.groupIpCameraInfo->setTitle(
-        app::fromCamera(v.txtCameraDescription2).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        app::fromCamera(v.cameraDescription).replace(QLatin1Char('&'), QStringLiteral("&&")));
     f.IpCameraInfoPage->show();
     showPages(v);
 }
 
 void TForm1::showPages(const settings::SettingsValues& v)
 {
-    Ui::TForm1& f = *ui;
-    app::showText(f.txtMacAddress2, app::fromCamera(v.txtMacAddress2));
-    app::showText(f.txtUsedIPAddress, app::fromCamera(v.txtUsedIPAddress));
-    app::showText(f.txtFirmwareVersion2, app::fromCamera(v.txtFirmwareVersion2));
-    app::showText(f.txtCameraDescription2, app::fromCamera(v.txtCameraDescription2));
-    f.optMotionImage->setItemIndex(v.optMotionImage);
-    f.optAntiFlicker->setItemIndex(v.optAntiFlicker);
-    f.optImageResolution->setItemIndex(v.optImageResolution);
-    f.optImageQuality->setItemIndex(v.optImageQuality);
-    f.optImageBrightness->setItemIndex(v.optImageBrightness);
-    f.optUpsideDown->setItemIndex(v.optUpsideDown);
-    f.optNetworkType->setItemIndex(v.optNetworkType);
-    app::showText(f.txtIpAddress2, app::fromCamera(v.txtIpAddress2));
-    app::showText(f.txtSubnetMask2, app::fromCamera(v.txtSubnetMask2));
-    app::showText(f.txtGateway2, app::fromCamera(v.txtGateway2));
-    app::showText(f.txtDnsServer2, app::fromCamera(v.txtDnsServer2));
-    app::showText(f.txtAdslUserName, app::fromCamera(v.txtAdslUserName));
-    app::showText(f.txtAdslPassword, app::fromCamera(v.txtAdslPassword));
-    app::showText(f.txtDdnsUserName, app::fromCamera(v.txtDdnsUserName));
-    app::showText(f.txtDdnsDomainName, app::fromCamera(v.txtDdnsDomainName));
-    app::showText(f.txtDdnsPassword, app::fromCamera(v.txtDdnsPassword));
-    app::showText(f.txtSmtpDomain, app::fromCamera(v.txtSmtpDomain));
-    app::showText(f.txtEmailSender, app::fromCamera(v.txtEmailSender));
-    app::showText(f.txtEmailReceiver, app::fromCamera(v.txtEmailReceiver));
-    app::showText(f.txtEmailCopy, app::fromCamera(v.txtEmailCopy));
-    app::showText(f.txtEmailAccount, app::fromCamera(v.txtEmailAccount));
-    app::showText(f.txtEmailPassword, app::fromCamera(v.txtEmailPassword));
-    f.optTimeEmail->setItemIndex(v.optTimeEmail);
-    f.optEmailAuthentication->setItemIndex(v.optEmailAuthentication);
-    app::showText(f.txtAdminPassword, app::fromCamera(v.txtAdminPassword));
-    app::showText(f.txtNewAdminPassword, app::fromCamera(v.txtNewAdminPassword));
-    app::showText(f.txtUserPassword, app::fromCamera(v.txtUserPassword));
-    app::showText(f.txtNewUserPassword, app::fromCamera(v.txtNewUserPassword));
-    f.optUserPassword->setItemIndex(v.optUserPassword);
-    app::showText(f.txtSmtpIpAddress, app::fromCamera(v.txtSmtpIpAddress));
-    app::showText(f.txtHour, app::fromCamera(v.txtHour));
-    app::showText(f.txtMinute, app::fromCamera(v.txtMinute));
-    app::showText(f.txtTriggerCount, app::fromCamera(v.txtTriggerCount));
-    optTimeEmailClick(f.optTimeEmail);
-    f.optSmtpServerType->setItemIndex(v.optSmtpServerType);
-    optSmtpServerTypeClick(f.optSmtpServerType);
-    showTextsFromTheStart(f.IpCameraInfoPage);
+    for (const FieldControl& control : fieldControls_) {
+        if (control.group)
+            control.group->setItemIndex(v.*control.field->choice);
+        else
+            app::showText(control.edit, app::fromCamera(v.*control.field->text));
+    }
+    optTimeEmailClick(ui->optTimeEmail);
+    optSmtpServerTypeClick(ui->optSmtpServerType);
+    showTextsFromTheStart(ui->IpCameraInfoPage);
 }
 
 void TForm1::readPages(settings::SettingsValues& v) const
 {
-    const Ui::TForm1& f = *ui;
-    readEdit(f.txtMacAddress2, v.txtMacAddress2);
-    readEdit(f.txtUsedIPAddress, v.txtUsedIPAddress);
-    readEdit(f.txtFirmwareVersion2, v.txtFirmwareVersion2);
-    readEdit(f.txtCameraDescription2, v.txtCameraDescription2);
-    v.optMotionImage = f.optMotionImage->itemIndex();
-    v.optAntiFlicker = f.optAntiFlicker->itemIndex();
-    v.optImageResolution = f.optImageResolution->itemIndex();
-    v.optImageQuality = f.optImageQuality->itemIndex();
-    v.optImageBrightness = f.optImageBrightness->itemIndex();
-    v.optUpsideDown = f.optUpsideDown->itemIndex();
-    v.optNetworkType = f.optNetworkType->itemIndex();
-    readEdit(f.txtIpAddress2, v.txtIpAddress2);
-    readEdit(f.txtSubnetMask2, v.txtSubnetMask2);
-    readEdit(f.txtGateway2, v.txtGateway2);
-    readEdit(f.txtDnsServer2, v.txtDnsServer2);
-    readEdit(f.txtAdslUserName, v.txtAdslUserName);
-    readEdit(f.txtAdslPassword, v.txtAdslPassword);
-    readEdit(f.txtDdnsUserName, v.txtDdnsUserName);
-    readEdit(f.txtDdnsDomainName, v.txtDdnsDomainName);
-    readEdit(f.txtDdnsPassword, v.txtDdnsPassword);
-    v.optSmtpServerType = f.optSmtpServerType->itemIndex();
-    readEdit(f.txtSmtpDomain, v.txtSmtpDomain);
-    readEdit(f.txtSmtpIpAddress, v.txtSmtpIpAddress);
-    readEdit(f.txtEmailSender, v.txtEmailSender);
-    readEdit(f.txtEmailReceiver, v.txtEmailReceiver);
-    readEdit(f.txtEmailCopy, v.txtEmailCopy);
-    readEdit(f.txtEmailAccount, v.txtEmailAccount);
-    readEdit(f.txtEmailPassword, v.txtEmailPassword);
-    v.optTimeEmail = f.optTimeEmail->itemIndex();
-    readEdit(f.txtHour, v.txtHour);
-    readEdit(f.txtMinute, v.txtMinute);
-    readEdit(f.txtTriggerCount, v.txtTriggerCount);
-    v.optEmailAuthentication = f.optEmailAuthentication->itemIndex();
-    readEdit(f.txtAdminPassword, v.txtAdminPassword);
-    readEdit(f.txtNewAdminPassword, v.txtNewAdminPassword);
-    readEdit(f.txtUserPassword, v.txtUserPassword);
-    readEdit(f.txtNewUserPassword, v.txtNewUserPassword);
-    v.optUserPassword = f.optUserPassword->itemIndex();
+    for (const FieldControl& control : fieldControls_) {
+        if (control.group)
+            v.*control.field->choice = control.group->itemIndex();
+        else
+            readEdit(control.edit, v.*control.field->text);
+    }
 }
 
 void TForm1::cmdSaveClick(QObject*)
@@ -541,7 +478,7 @@ void TForm1::cmdSaveClick(QObject*)
     protocol::ParameterPacket packet;
     const auto cleanUp = qScopeGuard([&] { wipeSecrets(v, packet); });
     const protocol::CameraRecord& selected =
-        cameraTable.slots.at(static_cast<std::size_t>(selectedCameraIndex));
+        state_.cameraTable.slots.at(static_cast<std::size_t>(state_.selectedCameraIndex));
 
     readPages(v);
 
@@ -551,15 +488,17 @@ void TForm1::cmdSaveClick(QObject*)
         return;
     }
 
-    app::ResponsiveEndpoint endpoint(*IdUDPClient1, ticks_);
-    const bool acknowledged = protocol::writeSettings(endpoint, packet, ackWaitSeconds, ticks_);
+    app::ResponsiveEndpoint endpoint(*IdUDPClient1, options_.ticks);
+    const protocol::WriteOutcome outcome =
+        protocol::writeSettings(endpoint, packet, state_.ackWaitSeconds, options_.ticks);
     wipeSecrets(v, packet);
     busy.end();
-    if (acknowledged)
-        app::showMessageBox(this, QString::fromLatin1(kWriteOk), QString::fromLatin1(kWriteCaption),
-                            QMessageBox::Information, QMessageBox::Ok);
+    if (outcome == protocol::WriteOutcome::acknowledged)
+        app::showMessageBox(this, QString::fromLatin1(settings::kWriteOk),
+                            QString::fromLatin1(kWriteCaption), QMessageBox::Information,
+                            QMessageBox::Ok);
     else
-        app::showMessageBox(this, QString::fromLatin1(kWriteFail),
+        app::showMessageBox(this, QString::fromLatin1(settings::kWriteFail),
                             QString::fromLatin1(kWriteCaption), QMessageBox::Critical,
                             QMessageBox::Ok);
 }
@@ -615,7 +554,7 @@ void TForm1::listIpCameraContextPopup(QObject*, QTreeWidgetItem* Item, const QPo
 
 void TForm1::mnuOpenWebPageClick(QObject*, int Row)
 {
-    const std::string address = protocol::formatIpv4(protocol::usedIPAddress(recordOfRow(Row)));
+    const std::string address = net::formatIpv4(settings::usedAddress(recordOfRow(Row)));
     const QUrl page(QStringLiteral("http://%1/").arg(QString::fromStdString(address)));
     if (!QDesktopServices::openUrl(page))
         showError(this,
@@ -624,13 +563,13 @@ void TForm1::mnuOpenWebPageClick(QObject*, int Row)
 
 void TForm1::mnuCopyIpAddressClick(QObject*, int Row)
 {
-    const std::string address = protocol::formatIpv4(protocol::usedIPAddress(recordOfRow(Row)));
+    const std::string address = net::formatIpv4(settings::usedAddress(recordOfRow(Row)));
     QGuiApplication::clipboard()->setText(QString::fromStdString(address));
 }
 
 void TForm1::mnuCopyMacAddressClick(QObject*, int Row)
 {
-    const std::string mac = protocol::formatMac(protocol::macAddress(recordOfRow(Row)));
+    const std::string mac = net::formatMac(protocol::macAddress(recordOfRow(Row)));
     QGuiApplication::clipboard()->setText(QString::fromStdString(mac));
 }
 
@@ -640,7 +579,7 @@ void TForm1::mnuSaveSettingsToFileClick(QObject*, int Row)
 {
     settings::SettingsValues v;
     const auto cleanUp = qScopeGuard([&] { settings::wipePasswords(v); });
-    if (Row == shownRow())
+    if (Row == state_.selectedCameraIndex)
         readPages(v);
     else
         v = settings::valuesOf(recordOfRow(Row));
@@ -657,7 +596,7 @@ void TForm1::mnuSaveSettingsToFileClick(QObject*, int Row)
     }
 
     const QString name =
-        QString::fromStdString(protocol::formatMac(protocol::macAddress(recordOfRow(Row))));
+        QString::fromStdString(net::formatMac(protocol::macAddress(recordOfRow(Row))));
     const QString folder = settingsFolder_.isEmpty() ? QDir::homePath() : settingsFolder_;
     const QString path = app::askSaveFileName(this, QStringLiteral("Save Settings to File"),
                                               QDir(folder).filePath(name + QStringLiteral(".json")),
@@ -709,7 +648,7 @@ void TForm1::mnuApplySettingsFromFileClick(QObject*, int Row)
         return;
     }
 
-    if (Row != shownRow())
+    if (Row != state_.selectedCameraIndex)
         ui->listIpCamera->setCurrentItem(ui->listIpCamera->topLevelItem(Row));
     readPages(v);
     for (const settings::FieldChange& change : contents.changes)
@@ -717,15 +656,14 @@ void TForm1::mnuApplySettingsFromFileClick(QObject*, int Row)
     showPages(v);
 }
 
-int runMainWindow(hostnet::AdapterSource& adapterSource,
-                  std::unique_ptr<net::DatagramEndpoint> endpoint)
+int runMainWindow(hostnet::AdapterSource& adapterSource, WindowOptions options)
 {
     std::unique_ptr<TForm1> form;
     try {
-        form = std::make_unique<TForm1>(adapterSource, std::move(endpoint));
+        form = std::make_unique<TForm1>(adapterSource, std::move(options));
     } catch (const std::exception& error) {
         app::showStandardError(nullptr, error);
-        return 0;
+        return 1;
     }
     if (form->creationCancelled())
         return -1;

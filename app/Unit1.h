@@ -11,6 +11,7 @@
 #include "hostnet/host_adapter_info.h"
 #include "net/datagram_endpoint.h"
 #include "protocol/discovery.h"
+#include "protocol/settings_write.h"
 #include "protocol/ticks.h"
 
 class QCloseEvent;
@@ -25,25 +26,50 @@ namespace Ui {
 class TForm1;
 }
 
-// The program's state beside its one window: the cameras of the last Find, the PC's adapter
-// facts, the two timing values and the camera table slot of the row selected last.
-extern protocol::CameraTable cameraTable;
-extern hostnet::HostAdapterInfo hostAdapterInfo;
-extern std::uint32_t searchListenSeconds;
-extern std::int32_t ackWaitSeconds;
-extern std::int32_t selectedCameraIndex;
+namespace settings {
+struct CameraField;
+}
+
+namespace theme {
+class RadioGroup;
+}
+
+class QLineEdit;
+
+// What the window is built with. Tests give their own endpoint, clock and waits.
+struct WindowOptions {
+    // None: the window makes its own UdpEndpoint.
+    std::unique_ptr<net::DatagramEndpoint> endpoint;
+    // The millisecond clock Find and Save measure their waits with.
+    protocol::TickSource ticks = protocol::systemTicks;
+    std::uint32_t searchListenSeconds = protocol::kSearchListenSeconds;
+    std::int32_t ackWaitSeconds = protocol::kAckWaitSeconds;
+};
+
+// The window's data: the cameras of the last Find, the PC's adapter facts, the two timing values
+// and the camera on show.
+struct WindowState {
+    protocol::CameraTable cameraTable;
+    hostnet::HostAdapterInfo hostAdapterInfo;
+    std::uint32_t searchListenSeconds = 0;
+    std::int32_t ackWaitSeconds = 0;
+    // The table slot of the row on show, whose settings the pages hold and Save writes; -1 while
+    // no row is selected.
+    std::int32_t selectedCameraIndex = -1;
+};
 
 // The main window. Its controls are the members of `ui` (Unit1.ui), each named as in the form.
 class TForm1 : public QWidget {
     Q_OBJECT
 
 public:
-    // Builds the window and runs FormCreate. Without an endpoint the window makes its own
-    // UdpEndpoint; ticks is the millisecond clock that Find and Save measure their waits with.
-    explicit TForm1(hostnet::AdapterSource& adapterSource,
-                    std::unique_ptr<net::DatagramEndpoint> endpoint = nullptr,
-                    protocol::TickSource ticks = protocol::systemTicks, QWidget* parent = nullptr);
+    // Builds the window and runs FormCreate. Throws when the form lacks a control the camera's
+    // fields name.
+    explicit TForm1(hostnet::AdapterSource& adapterSource, WindowOptions options = {},
+                    QWidget* parent = nullptr);
     ~TForm1() override;
+
+    const WindowState& state() const { return state_; }
 
     // True when the user cancelled the adapter prompt: the window must not be shown, and the
     // program ends with exit status -1.
@@ -83,18 +109,27 @@ private:
     void nameControls();
     void enterNoCameraShown();
     void openContextMenuOfSelectedRow();
-    int shownRow() const;
+    void bindFieldControls();
+    const protocol::CameraRecord& recordOfRow(int row) const;
     void readPages(settings::SettingsValues& v) const;
     void showPages(const settings::SettingsValues& v);
 
+    // A camera field and the control that shows it: an edit, or a radio group for a choice.
+    struct FieldControl {
+        const settings::CameraField* field;
+        QLineEdit* edit;
+        theme::RadioGroup* group;
+    };
+
     hostnet::AdapterSource& adapterSource_;
-    protocol::TickSource ticks_;
+    WindowOptions options_; // its endpoint moved to IdUDPClient1
+    WindowState state_;
+    std::vector<FieldControl> fieldControls_;
     bool creationCancelled_ = false;
     std::vector<app::CameraNotes> cameraNotes_; // one for each row of the list
     QString settingsFolder_;                    // where the last settings file was
 };
 
 // The program from the building of the window to its closing; returns the exit status: -1 when
-// the adapter prompt was cancelled, 0 otherwise (also after an error while building the window).
-int runMainWindow(hostnet::AdapterSource& adapterSource,
-                  std::unique_ptr<net::DatagramEndpoint> endpoint = nullptr);
+// the adapter prompt was cancelled, 1 after an error while building the window, 0 otherwise.
+int runMainWindow(hostnet::AdapterSource& adapterSource, WindowOptions options = {});

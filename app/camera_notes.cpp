@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "protocol/code_page.h"
+#include "settings/camera_list.h"
+#include "settings/settings_values.h"
 
 namespace app {
 
@@ -25,7 +27,7 @@ std::string cameraNumbers(const std::vector<std::size_t>& rows)
 std::vector<CameraNotes> cameraNotes(const protocol::CameraTable& table,
                                      const std::vector<hostnet::AdapterSubnet>& subnets)
 {
-    const std::vector<std::vector<std::size_t>> sharing = protocol::rowsSharingAddress(table);
+    const std::vector<std::vector<std::size_t>> sharing = settings::rowsSharingAddress(table);
     std::string subnetList;
     for (const hostnet::AdapterSubnet& subnet : subnets)
         subnetList +=
@@ -34,11 +36,12 @@ std::vector<CameraNotes> cameraNotes(const protocol::CameraTable& table,
     std::vector<CameraNotes> notes(table.count);
     for (std::size_t row = 0; row < table.count; ++row) {
         const protocol::CameraRecord& record = table.slots[row];
-        const protocol::Ipv4Bytes address = protocol::usedIPAddress(record);
+        const net::Ipv4Bytes address = settings::usedAddress(record);
+        const settings::SettingsValues shown = settings::decodeCameraRecord(record);
         CameraNotes& note = notes[row];
-        note.toolTip = "MAC address: " + protocol::formatMac(protocol::macAddress(record)) +
-                       "\nIP address in use: " + protocol::formatIpv4(address) + "\nFirmware: " +
-                       protocol::cameraTextToUtf8(protocol::firmwareVersion(record));
+        note.toolTip = "MAC address: " + shown.macAddress +
+                       "\nIP address in use: " + shown.usedIPAddress +
+                       "\nFirmware: " + protocol::cameraTextToUtf8(shown.firmwareVersion);
 
         const bool reachable = subnets.empty() || std::any_of(subnets.begin(), subnets.end(),
                                                               [&](const hostnet::AdapterSubnet& s) {

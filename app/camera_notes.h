@@ -20,7 +20,7 @@ struct CameraNotes {
 
 // One for each row of the table. A camera whose address in use lies in none of the subnets is
 // not reachable from this PC (no note when there is no subnet to judge by); one whose address
-// another camera reports too clashes with it (protocol::rowsSharingAddress).
+// another camera reports too clashes with it (settings::rowsSharingAddress).
 std::vector<CameraNotes> cameraNotes(const protocol::CameraTable& table,
                                      const std::vector<hostnet::AdapterSubnet>& subnets);
 

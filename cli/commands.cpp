@@ -21,6 +21,7 @@
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
 #include "settings/camera_fields.h"
+#include "settings/field_changes.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
@@ -64,6 +65,7 @@ and a warning on standard error says so.
 )";
 
 static_assert(protocol::kMostCameras == 65536, "find's help names the most cameras listed");
+static_assert(protocol::kAckWaitSeconds == 10, "set's help names the wait for the acknowledgement");
 
 const char kShowHelp[] = R"(Usage: telviq-cli show MAC [--json]
 
@@ -120,8 +122,8 @@ The exit status is the highest of the rows': 1 for a write not acknowledged, 2 f
 whose settings fail a check, 3 for a camera that did not answer.
 )";
 
-const char kWriteOk[] = "Settings write ok!\n";
-const char kWriteFail[] = "Settings write fail!\n";
+using settings::kWriteFail;
+using settings::kWriteOk;
 
 using Cameras = std::vector<protocol::CameraRecord>;
 
@@ -180,7 +182,7 @@ const protocol::CameraRecord* namedCamera(Environment& env, const Cameras& camer
 {
     const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
     if (record == nullptr) {
-        env.err << "telviq-cli: no camera with MAC " << protocol::formatMac(mac)
+        env.err << "telviq-cli: no camera with MAC " << net::formatMac(mac)
                 << " answered the search\n";
     }
     return record;
@@ -188,10 +190,19 @@ const protocol::CameraRecord* namedCamera(Environment& env, const Cameras& camer
 
 // Each exchange on a socket of its own: a camera that answers a search late would otherwise
 // have its answer taken for the acknowledgement of the next write, or for its state after it.
-bool writeTo(Environment& env, const protocol::ParameterPacket& packet)
+protocol::WriteOutcome writeTo(Environment& env, const protocol::ParameterPacket& packet)
 {
     const std::unique_ptr<net::DatagramEndpoint> endpoint = env.openEndpoint();
     return protocol::writeSettings(*endpoint, packet, env.ackWaitSeconds, env.ticks);
+}
+
+// Why a write failed, as the command line says it beside "Settings write fail!".
+std::string failureReason(protocol::WriteOutcome outcome, const Environment& env)
+{
+    if (outcome == protocol::WriteOutcome::otherAnswer) {
+        return "another answer came before the camera's acknowledgement";
+    }
+    return "no answer within " + std::to_string(env.ackWaitSeconds) + " seconds";
 }
 
 // The passwords given on the command line or in a settings file, wiped when the command ends.
@@ -389,7 +400,7 @@ std::vector<std::string> oneMacEach(const std::vector<std::string>& args)
             ++i;
             continue;
         }
-        inList = inList && parseMac(args[i]);
+        inList = inList && net::readMac(args[i]);
         if (inList) {
             out.push_back("--mac");
         }
@@ -458,9 +469,9 @@ int commandFind(const Options& o, Environment& env)
         env.out << "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n";
         for (const protocol::CameraRecord& record : cameras) {
             const settings::SettingsValues v = settings::valuesOf(record);
-            env.out << csvCell(v.txtMacAddress2) << ',' << csvCell(v.txtUsedIPAddress) << ','
-                    << csvCell(protocol::cameraTextToUtf8(v.txtCameraDescription2)) << ','
-                    << csvCell(protocol::cameraTextToUtf8(v.txtFirmwareVersion2)) << "\r\n";
+            env.out << csvCell(v.macAddress) << ',' << csvCell(v.usedIPAddress) << ','
+                    << csvCell(protocol::cameraTextToUtf8(v.cameraDescription)) << ','
+                    << csvCell(protocol::cameraTextToUtf8(v.firmwareVersion)) << "\r\n";
         }
         return kExitOk;
     }
@@ -472,8 +483,8 @@ int commandFind(const Options& o, Environment& env)
         {"#", "MAC address", "Address in use", "Firmware", "Description"}};
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const settings::SettingsValues v = settings::valuesOf(cameras[i]);
-        rows.push_back({std::to_string(i + 1), v.txtMacAddress2, v.txtUsedIPAddress,
-                        printable(v.txtFirmwareVersion2), printable(v.txtCameraDescription2)});
+        rows.push_back({std::to_string(i + 1), v.macAddress, v.usedIPAddress,
+                        printable(v.firmwareVersion), printable(v.cameraDescription)});
     }
     // Widths in bytes of the camera's single-byte text, which is one character each.
     std::vector<std::size_t> widths(rows[0].size(), 0);
@@ -494,7 +505,7 @@ int commandFind(const Options& o, Environment& env)
 
 int commandShow(const Options& o, Environment& env)
 {
-    const protocol::MacBytes mac = *parseMac(o.mac);
+    const protocol::MacBytes mac = *net::readMac(o.mac);
     const Cameras cameras = findCameras(env);
     const protocol::CameraRecord* record = namedCamera(env, cameras, mac);
     if (record == nullptr) {
@@ -518,7 +529,7 @@ int commandShow(const Options& o, Environment& env)
 
 int commandSet(const Options& o, Environment& env)
 {
-    const protocol::MacBytes mac = *parseMac(o.mac);
+    const protocol::MacBytes mac = *net::readMac(o.mac);
     std::string error;
     std::vector<settings::FieldChange> changes;
     // Room for all from the start: moving the changes would leave copies of passwords behind.
@@ -562,11 +573,13 @@ int commandSet(const Options& o, Environment& env)
         return kExitOk;
     }
 
-    const bool acknowledged = writeTo(env, prepared.packet);
-    env.out << (acknowledged ? kWriteOk : kWriteFail) << std::flush;
-    if (!acknowledged) {
+    const protocol::WriteOutcome outcome = writeTo(env, prepared.packet);
+    if (outcome != protocol::WriteOutcome::acknowledged) {
+        env.out << kWriteFail << std::flush;
+        env.err << "telviq-cli: " << failureReason(outcome, env) << "\n";
         return kExitNotAcknowledged;
     }
+    env.out << kWriteOk << std::flush;
     if (!o.verify) {
         return kExitOk;
     }
@@ -631,7 +644,7 @@ int commandApply(const Options& o, Environment& env)
         }
     } else {
         for (const std::string& text : o.macs) {
-            const protocol::MacBytes mac = *parseMac(text);
+            const protocol::MacBytes mac = *net::readMac(text);
             if (std::find(targets.begin(), targets.end(), mac) == targets.end()) {
                 targets.push_back(mac);
             }
@@ -641,8 +654,8 @@ int commandApply(const Options& o, Environment& env)
     std::size_t descriptionWidth = 11;
     for (const protocol::MacBytes& mac : targets) {
         if (const protocol::CameraRecord* record = cameraWithMac(cameras, mac)) {
-            descriptionWidth = std::max(descriptionWidth,
-                                        settings::valuesOf(*record).txtCameraDescription2.size());
+            descriptionWidth =
+                std::max(descriptionWidth, settings::valuesOf(*record).cameraDescription.size());
         }
     }
     env.out << protocol::cameraTextToUtf8(padded("MAC address", 19) +
@@ -663,8 +676,8 @@ int commandApply(const Options& o, Environment& env)
     for (const protocol::MacBytes& mac : targets) {
         const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
         const std::string description =
-            record ? printable(settings::valuesOf(*record).txtCameraDescription2) : "";
-        env.out << protocol::cameraTextToUtf8(padded(protocol::formatMac(mac), 19) +
+            record ? printable(settings::valuesOf(*record).cameraDescription) : "";
+        env.out << protocol::cameraTextToUtf8(padded(net::formatMac(mac), 19) +
                                               padded(description, descriptionWidth + 2));
         if (record == nullptr) {
             env.out << "not found\n";
@@ -683,11 +696,13 @@ int commandApply(const Options& o, Environment& env)
             continue;
         }
         env.out << std::flush;
-        const bool acknowledged = writeTo(env, prepared.packet);
-        env.out << oneLine(acknowledged ? kWriteOk : kWriteFail) << std::endl;
-        if (acknowledged) {
+        const protocol::WriteOutcome outcome = writeTo(env, prepared.packet);
+        if (outcome == protocol::WriteOutcome::acknowledged) {
+            env.out << oneLine(kWriteOk) << std::endl;
             written.emplace_back(mac, prepared.values);
         } else {
+            env.out << oneLine(kWriteFail) << " (" << failureReason(outcome, env) << ")"
+                    << std::endl;
             status = std::max(status, int{kExitNotAcknowledged});
         }
     }
@@ -696,7 +711,7 @@ int commandApply(const Options& o, Environment& env)
         const Cameras after = findCameras(env);
         env.out << "\nVerification\n";
         for (const Written& w : written) {
-            const std::string mac = protocol::formatMac(w.mac);
+            const std::string mac = net::formatMac(w.mac);
             const protocol::CameraRecord* now = cameraWithMac(after, w.mac);
             if (now == nullptr) {
                 env.out << padded(mac, 19) << "did not answer the search after the write\n";
@@ -720,37 +735,6 @@ int commandApply(const Options& o, Environment& env)
 
 } // namespace
 
-std::optional<protocol::MacBytes> parseMac(const std::string& text)
-{
-    if (text.size() != 17) {
-        return std::nullopt;
-    }
-    const char separator = text[2];
-    if (separator != '-' && separator != ':') {
-        return std::nullopt;
-    }
-    protocol::MacBytes mac{};
-    for (std::size_t i = 0; i < 6; ++i) {
-        const std::size_t at = i * 3;
-        if (i > 0 && text[at - 1] != separator) {
-            return std::nullopt;
-        }
-        int value = 0;
-        for (std::size_t k = at; k < at + 2; ++k) {
-            const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[k])));
-            if (c >= '0' && c <= '9') {
-                value = value * 16 + (c - '0');
-            } else if (c >= 'A' && c <= 'F') {
-                value = value * 16 + (c - 'A' + 10);
-            } else {
-                return std::nullopt;
-            }
-        }
-        mac[i] = static_cast<std::uint8_t>(value);
-    }
-    return mac;
-}
-
 int run(const std::vector<std::string>& args, Environment& env)
 {
     if (args.empty()) {
@@ -769,7 +753,7 @@ int run(const std::vector<std::string>& args, Environment& env)
     Options o;
     const CLI::Validator macAddress(
         [](std::string& text) {
-            return parseMac(text) ? std::string() : "\"" + text + "\" is not a MAC address";
+            return net::readMac(text) ? std::string() : "\"" + text + "\" is not a MAC address";
         },
         "MAC");
     CLI::App* find = app.add_subcommand("find");

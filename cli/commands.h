@@ -11,6 +11,7 @@
 #include "net/datagram_endpoint.h"
 #include "protocol/discovery.h"
 #include "protocol/packets.h"
+#include "protocol/settings_write.h"
 #include "protocol/ticks.h"
 
 namespace cli {
@@ -30,8 +31,8 @@ struct Environment {
     std::ostream& out;
     std::ostream& err;
     protocol::TickSource ticks = protocol::systemTicks;
-    std::uint32_t searchListenSeconds = 1;
-    std::int32_t ackWaitSeconds = 10;
+    std::uint32_t searchListenSeconds = protocol::kSearchListenSeconds;
+    std::int32_t ackWaitSeconds = protocol::kAckWaitSeconds;
     // The most cameras a search lists (see protocol::discoverAllCameras).
     std::size_t mostCameras = protocol::kMostCameras;
     // Where `set`'s FIELD=- arguments read their passwords, a line each: standard input.
@@ -40,8 +41,5 @@ struct Environment {
 
 // args without the program name. Returns the exit status.
 int run(const std::vector<std::string>& args, Environment& env);
-
-// "00-11-22-33-44-55" or "00:11:22:33:44:55", either case.
-std::optional<protocol::MacBytes> parseMac(const std::string& text);
 
 } // namespace cli

@@ -18,7 +18,6 @@ using fuzz::ScriptedEndpoint;
 
 namespace {
 
-constexpr std::int32_t kAckWaitSeconds = 10;
 // Enough pieces to spread 22 bytes thinly over a ten-second wait, and a few empty ones between
 // (each costs an exception; more of them would only slow the fuzzer down).
 constexpr std::size_t kMostPieces = 40;
@@ -36,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CameraRecord camera;
     const Bytes mac = in.bytes(6);
-    std::copy(mac.begin(), mac.end(), camera.bytes.begin() + offset::respondMac);
+    std::copy(mac.begin(), mac.end(), camera.bytes.begin() + protocol::offset::respondMac);
     ParameterPacket packet;
     beginParameterPacket(packet, camera);
 
@@ -75,10 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    bool acknowledged = false;
+    WriteOutcome outcome = WriteOutcome::noAnswer;
     bool caught = false;
     try {
-        acknowledged = writeSettings(endpoint, packet, kAckWaitSeconds, endpoint.ticks());
+        outcome = writeSettings(endpoint, packet, kAckWaitSeconds, endpoint.ticks());
     } catch (const net::EIdSocketError& error) {
         check(error.ErrorCode == kConnectionReset, "a datagram passed over ended the wait",
               error.ErrorCode);
@@ -114,10 +113,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             answer.insert(answer.end(), endpoint.bytesOf(d),
                           endpoint.bytesOf(d) + endpoint.lengthOf(d));
     }
+    const bool anything = !answer.empty();
     answer.resize(std::max(answer.size(), kAckSize), 0);
     const AckBytes expected = expectedAck(MacBytes{mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]});
-    check(acknowledged == std::equal(expected.begin(), expected.end(), answer.begin()),
-          "acknowledgement judged wrongly", acknowledged);
+    const WriteOutcome judged = std::equal(expected.begin(), expected.end(), answer.begin())
+                                    ? WriteOutcome::acknowledged
+                                : anything ? WriteOutcome::otherAnswer
+                                           : WriteOutcome::noAnswer;
+    check(outcome == judged, "acknowledgement judged wrongly", static_cast<long long>(outcome));
 
     // Short of 22 bytes, the wait ends with the first receive that finishes past 10 s.
     if (gathered < kAckSize) {

@@ -12,28 +12,28 @@
 #include "fuzz/packet_fields.h"
 #include "protocol/packets.h"
 #include "settings/settings_values.h"
+#include "tests/support/field_places.h"
 
 using namespace protocol;
 using fuzz::check;
-using fuzz::kTextFields;
-using fuzz::TextField;
+using settings::CameraField;
 using settings::SettingsValues;
 
 namespace {
 
 std::string SettingsValues::*const kOtherTexts[] = {
-    &SettingsValues::txtIpAddress2, &SettingsValues::txtSubnetMask2,   &SettingsValues::txtGateway2,
-    &SettingsValues::txtDnsServer2, &SettingsValues::txtSmtpIpAddress, &SettingsValues::txtHour,
-    &SettingsValues::txtMinute,     &SettingsValues::txtTriggerCount,
+    &SettingsValues::ipAddress, &SettingsValues::subnetMask,    &SettingsValues::gateway,
+    &SettingsValues::dnsServer, &SettingsValues::smtpIpAddress, &SettingsValues::hour,
+    &SettingsValues::minute,    &SettingsValues::triggerCount,
 };
 
 int SettingsValues::*const kRadios[] = {
-    &SettingsValues::optMotionImage,     &SettingsValues::optAntiFlicker,
-    &SettingsValues::optImageResolution, &SettingsValues::optImageQuality,
-    &SettingsValues::optImageBrightness, &SettingsValues::optUpsideDown,
-    &SettingsValues::optNetworkType,     &SettingsValues::optSmtpServerType,
-    &SettingsValues::optTimeEmail,       &SettingsValues::optEmailAuthentication,
-    &SettingsValues::optUserPassword,
+    &SettingsValues::motionImage,     &SettingsValues::antiFlicker,
+    &SettingsValues::imageResolution, &SettingsValues::imageQuality,
+    &SettingsValues::imageBrightness, &SettingsValues::upsideDown,
+    &SettingsValues::networkType,     &SettingsValues::smtpServerType,
+    &SettingsValues::timeEmail,       &SettingsValues::emailAuthentication,
+    &SettingsValues::userPasswordOn,
 };
 
 // The texts of the camera and the pages are separated by newlines; after the last field the
@@ -54,10 +54,10 @@ std::string zeroTerminated(const std::uint8_t* from, std::size_t limit)
 
 // Whether a text is the camera's own: its area's text up to a zero, or, longer than the field's
 // maximum, also its counted text as the pages show it.
-bool camerasOwn(const TextField& f, const std::string& typed, const CameraRecord& camera)
+bool camerasOwn(const CameraField& f, const std::string& typed, const CameraRecord& camera)
 {
-    return typed == zeroTerminated(camera.bytes.data() + f.at + 1, f.width) ||
-           (typed.size() > f.max && typed == countedTextValue(camera, f.at));
+    return typed == zeroTerminated(camera.bytes.data() + f.packetAt + 1, f.areaWidth) ||
+           (typed.size() > f.maxLength && typed == countedTextValue(camera, f.packetAt));
 }
 
 // The label of the first check the pages fail, worked out from the two readings and the
@@ -65,64 +65,70 @@ bool camerasOwn(const TextField& f, const std::string& typed, const CameraRecord
 std::optional<std::string> firstFailure(const SettingsValues& v, const CameraRecord& camera)
 {
     Ipv4Bytes ignored{};
-    if (settings::readDottedQuad(v.txtIpAddress2, ignored) != 4)
+    if (settings::readLenientIpv4(v.ipAddress, ignored) != 4)
         return "IP Address";
-    if (settings::readDottedQuad(v.txtSubnetMask2, ignored) != 4)
+    if (settings::readLenientIpv4(v.subnetMask, ignored) != 4)
         return "Subnet Mask";
-    if (settings::readDottedQuad(v.txtGateway2, ignored) != 4)
+    if (settings::readLenientIpv4(v.gateway, ignored) != 4)
         return "Gateway";
-    if (settings::readDottedQuad(v.txtDnsServer2, ignored) != 4)
+    if (settings::readLenientIpv4(v.dnsServer, ignored) != 4)
         return "DNS Server";
-    for (const auto& f : kTextFields) {
-        const std::string& typed = v.*f.member;
-        if (!f.password && typed.size() > f.max && !camerasOwn(f, typed, camera))
+    for (const CameraField* field : fuzz::textFields()) {
+        const CameraField& f = *field;
+        const std::string& typed = v.*f.text;
+        if (f.kind != settings::FieldKind::password && typed.size() > f.maxLength &&
+            !camerasOwn(f, typed, camera))
             return f.label;
     }
-    const int smtp = settings::readDottedQuad(v.txtSmtpIpAddress, ignored);
+    const int smtp = settings::readLenientIpv4(v.smtpIpAddress, ignored);
     if (smtp != 0 && smtp != 4)
         return "SMTP IP Address";
-    const int hour = settings::readInteger(v.txtHour);
-    const int minute = settings::readInteger(v.txtMinute);
+    const int hour = settings::readInteger(v.hour);
+    const int minute = settings::readInteger(v.minute);
     if (hour < 0 || hour > 23)
         return "Time e-mail: Hour";
     if (minute < 0 || minute > 59)
         return "Time e-mail: Minute";
     if (hour == 0 && minute < 3)
         return "Time e-mail: 23:59 ~ 00:03";
-    const int trigger = settings::readInteger(v.txtTriggerCount);
+    const int trigger = settings::readInteger(v.triggerCount);
     if (trigger < 0 || trigger > 99)
         return "E-mail Trigger Count";
     return std::nullopt;
 }
 
-void checkText(const TextField& f, const std::string& typed, const ParameterPacket& packet,
+void checkText(const CameraField& f, const std::string& typed, const ParameterPacket& packet,
                const CameraRecord& camera)
 {
-    const std::uint8_t length = packet.bytes[f.at];
-    const std::uint8_t* area = packet.bytes.data() + f.at + 1;
-    const std::string cut = typed.substr(0, std::min(typed.size(), f.max));
-    const long long at = static_cast<long long>(f.at);
-    check(length == kKeepMarker || length <= f.max, "length byte above the field's maximum", at);
+    const std::uint8_t length = packet.bytes[f.packetAt];
+    const std::uint8_t* area = packet.bytes.data() + f.packetAt + 1;
+    const std::string cut = typed.substr(0, std::min(typed.size(), f.maxLength));
+    const long long at = static_cast<long long>(f.packetAt);
+    check(length == kKeepMarker || length <= f.maxLength, "length byte above the field's maximum",
+          at);
     if (length == kKeepMarker) {
-        check(std::all_of(area, area + f.width, [](std::uint8_t b) { return b == 0; }),
+        check(std::all_of(area, area + f.areaWidth, [](std::uint8_t b) { return b == 0; }),
               "kept field with bytes in its area", at);
-        if (f.password) {
+        if (f.kind == settings::FieldKind::password) {
             check(cut.empty(), "a typed password sent as kept", at);
         } else {
             // Kept when what goes out equals the camera's text, or when the box still holds the
             // camera's whole text, even one longer than the box's maximum.
-            const std::string current = zeroTerminated(camera.bytes.data() + f.at + 1, f.width);
+            const std::string current =
+                zeroTerminated(camera.bytes.data() + f.packetAt + 1, f.areaWidth);
             check(cut.substr(0, cut.find('\0')) == current || camerasOwn(f, typed, camera),
                   "a changed text sent as kept", at);
         }
         return;
     }
-    check(f.password || typed.size() <= f.max, "a text longer than its field sent cut", at);
+    check((f.kind == settings::FieldKind::password) || typed.size() <= f.maxLength,
+          "a text longer than its field sent cut", at);
     check(length == cut.size() && std::memcmp(area, cut.data(), cut.size()) == 0,
           "text sent is not the text typed", at);
-    check(std::all_of(area + length, area + f.width, [](std::uint8_t b) { return b == 0; }),
+    check(std::all_of(area + length, area + f.areaWidth, [](std::uint8_t b) { return b == 0; }),
           "bytes after the text", at);
-    check(!f.password || length > 0, "an empty password sent as empty", at);
+    check(f.kind != settings::FieldKind::password || length > 0, "an empty password sent as empty",
+          at);
 }
 
 } // namespace
@@ -137,8 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<std::uint8_t> bytes = in.rest();
     std::size_t pos = 0;
-    for (const auto& f : kTextFields)
-        values.*f.member = nextField(bytes, pos);
+    for (const CameraField* f : fuzz::textFields())
+        values.*f->text = nextField(bytes, pos);
     for (auto text : kOtherTexts)
         values.*text = nextField(bytes, pos);
 
@@ -146,14 +152,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     storeRespondPacket(bytes.data() + pos, bytes.size() - pos, camera);
     // Let the camera already hold the typed texts, so that unchanged fields are common.
     if (cameraHasPageTexts) {
-        for (const auto& f : kTextFields) {
-            if (f.password)
+        for (const CameraField* field : fuzz::textFields()) {
+            const CameraField& f = *field;
+            if (f.kind == settings::FieldKind::password)
                 continue;
-            const std::string& text = values.*f.member;
-            const std::size_t n = std::min(text.size(), f.width);
-            camera.bytes[f.at] = static_cast<std::uint8_t>(n);
-            std::fill_n(camera.bytes.begin() + static_cast<std::ptrdiff_t>(f.at) + 1, f.width, 0);
-            std::memcpy(camera.bytes.data() + f.at + 1, text.data(), n);
+            const std::string& text = values.*f.text;
+            const std::size_t n = std::min(text.size(), f.areaWidth);
+            camera.bytes[f.packetAt] = static_cast<std::uint8_t>(n);
+            std::fill_n(camera.bytes.begin() + static_cast<std::ptrdiff_t>(f.packetAt) + 1,
+                        f.areaWidth, 0);
+            std::memcpy(camera.bytes.data() + f.packetAt + 1, text.data(), n);
         }
     }
 
@@ -171,24 +179,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     check(std::memcmp(p.data(), "MORVAK INFO PARAMETER ", 22) == 0, "packet tag wrong");
-    check(std::equal(p.begin() + offset::parameterMac, p.begin() + offset::parameterMac + 6,
-                     camera.bytes.begin() + offset::respondMac),
+    check(std::equal(p.begin() + protocol::offset::parameterMac,
+                     p.begin() + protocol::offset::parameterMac + 6,
+                     camera.bytes.begin() + protocol::offset::respondMac),
           "MAC not the camera's");
     check(p[31] == 0, "byte 31 not zero");
     check(std::all_of(p.begin() + 647, p.end(), [](std::uint8_t b) { return b == 0; }),
           "bytes 647 to 655 not zero");
-    check((p[offset::optionFlags] & 0x2C) == 0, "option bits 2, 3 or 5 set",
-          p[offset::optionFlags]);
-    for (const auto& f : kTextFields)
-        checkText(f, values.*f.member, packet, camera);
+    check((p[optionFlagsAt()] & 0x2C) == 0, "option bits 2, 3 or 5 set", p[optionFlagsAt()]);
+    for (const CameraField* f : fuzz::textFields())
+        checkText(*f, values.*f->text, packet, camera);
 
     Ipv4Bytes address{};
-    settings::readDottedQuad(values.txtIpAddress2, address);
-    check(std::equal(address.begin(), address.end(), p.begin() + offset::ipAddress),
+    settings::readLenientIpv4(values.ipAddress, address);
+    check(std::equal(address.begin(), address.end(), p.begin() + answerAt("ipAddress")),
           "IP address not the one typed");
-    check(p[offset::packetHour] == settings::readInteger(values.txtHour) &&
-              p[offset::packetMinute] == settings::readInteger(values.txtMinute) &&
-              p[offset::packetTriggerCount] == settings::readInteger(values.txtTriggerCount),
+    check(p[packetAt("hour")] == settings::readInteger(values.hour) &&
+              p[packetAt("minute")] == settings::readInteger(values.minute) &&
+              p[packetAt("triggerCount")] == settings::readInteger(values.triggerCount),
           "time or trigger count not the one typed");
     return 0;
 }

@@ -10,22 +10,20 @@
 #include "fuzz/fuzz_input.h"
 #include "protocol/discovery.h"
 #include "protocol/packets.h"
+#include "settings/camera_fields.h"
+#include "settings/camera_list.h"
 #include "settings/settings_values.h"
+#include "tests/support/field_places.h"
 
 using namespace protocol;
 using fuzz::check;
 
 namespace {
 
-constexpr std::size_t kTextOffsets[] = {
-    offset::adslUserName,      offset::smtpDomain,   offset::emailSender,
-    offset::emailReceiver,     offset::emailCopy,    offset::emailAccount,
-    offset::cameraDescription, offset::ddnsUserName, offset::ddnsDomainName,
-};
-
 bool sameBytes(const Ipv4Bytes& address, const CameraRecord& record, std::size_t at)
 {
-    return std::equal(address.begin(), address.end(), record.bytes.begin() + at);
+    return std::equal(address.begin(), address.end(),
+                      record.bytes.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 void checkCountedText(const CameraRecord& record, std::size_t at)
@@ -53,17 +51,17 @@ void checkCountedText(const CameraRecord& record, std::size_t at)
 
 void checkFormats(const CameraRecord& record)
 {
-    const Ipv4Bytes used = usedIPAddress(record);
-    const std::string shown = formatIpv4(used);
+    const Ipv4Bytes used = settings::usedAddress(record);
+    const std::string shown = net::formatIpv4(used);
     check(shown.size() >= 7 && shown.size() <= 15, "address text has the wrong size",
           static_cast<long long>(shown.size()));
     // What the pages show must read back as the same four bytes.
     Ipv4Bytes back{};
-    check(settings::readDottedQuad(shown, back) == 4 && back == used,
+    check(settings::readLenientIpv4(shown, back) == 4 && back == used,
           "shown address reads back wrong");
 
     const MacBytes mac = macAddress(record);
-    const std::string macText = formatMac(mac);
+    const std::string macText = net::formatMac(mac);
     check(macText.size() == 17, "MAC text is not 17 characters",
           static_cast<long long>(macText.size()));
     for (std::size_t i = 0; i < mac.size(); ++i) {
@@ -74,37 +72,48 @@ void checkFormats(const CameraRecord& record)
     }
 }
 
+// Every field the pages show comes from its own place in the record.
 void checkReaders(const CameraRecord& record)
 {
+    using settings::FieldKind;
     const auto& b = record.bytes;
-    const MacBytes mac = macAddress(record);
-    check(std::equal(mac.begin(), mac.end(), b.begin() + offset::respondMac), "MAC read wrong");
-    check(sameBytes(ipAddress(record), record, offset::ipAddress) &&
-              sameBytes(gateway(record), record, offset::gateway) &&
-              sameBytes(subnetMask(record), record, offset::subnetMask) &&
-              sameBytes(dnsServer(record), record, offset::dnsServer) &&
-              sameBytes(smtpIpAddress(record), record, offset::recordSmtpIpAddress) &&
-              sameBytes(usedIPAddress(record), record, offset::usedIPAddress),
-          "an address read from the wrong place");
-    check(networkType(record) == b[offset::networkType] && hour(record) == b[offset::hour] &&
-              minute(record) == b[offset::minute] &&
-              triggerCount(record) == b[offset::triggerCount],
-          "a one-byte field read wrong");
-
-    // Unpacking then packing the flags must give the bytes back (bits 2, 3, 5 of the options are
-    // not the utility's and drop out).
-    check(packImageFlags(upsideDown(record), imageBrightness(record), antiFlicker(record),
-                         imageQuality(record), imageResolution(record)) == imageFlags(record),
-          "image flags do not survive unpacking", imageFlags(record));
-    check(packOptionFlags(smtpServerType(record), timeEmail(record), emailAuthentication(record),
-                          motionImage(record),
-                          userPasswordOn(record)) == (optionFlags(record) & ~0x2C),
-          "option flags do not survive unpacking", optionFlags(record));
-
-    const std::string firmware = firmwareVersion(record);
-    check(firmware.size() <= offset::firmwareVersionWidth &&
-              std::memcmp(firmware.data(), b.data() + offset::firmwareVersion, firmware.size()) ==
-                  0 &&
+    const settings::SettingsValues v = settings::decodeCameraRecord(record);
+    for (const settings::CameraField& f : settings::cameraFields()) {
+        const long long at = static_cast<long long>(f.answerAt);
+        Ipv4Bytes address{};
+        switch (f.kind) {
+        case FieldKind::address:
+            check(settings::readLenientIpv4(v.*f.text, address) == 4 &&
+                      sameBytes(address, record, f.answerAt),
+                  "an address read from the wrong place", at);
+            break;
+        case FieldKind::number:
+            check(v.*f.text == std::to_string(b[f.answerAt]), "a number read wrong", at);
+            break;
+        case FieldKind::text:
+            check(v.*f.text == countedTextValue(record, f.answerAt), "a text read wrong", at);
+            break;
+        case FieldKind::choice:
+            // The resolution and the quality are read as a pair (checkDecoded).
+            if (f.choice != &settings::SettingsValues::imageResolution &&
+                f.choice != &settings::SettingsValues::imageQuality)
+                check(v.*f.choice == ((b[f.answerAt] >> f.bits.shift) & ((1 << f.bits.width) - 1)),
+                      "a choice read from the wrong bits", at);
+            break;
+        case FieldKind::password:
+            check((v.*f.text).empty(), "a password read from a record", at);
+            break;
+        case FieldKind::shown:
+            break;
+        }
+    }
+    check(v.macAddress == net::formatMac(macAddress(record)), "MAC read wrong");
+    check(v.usedIPAddress == net::formatIpv4(settings::usedAddress(record)),
+          "address in use read wrong");
+    const std::string& firmware = v.firmwareVersion;
+    const std::size_t firmwareAt = answerAt("firmwareVersion");
+    check(firmware.size() <= settings::field("firmwareVersion").areaWidth &&
+              std::memcmp(firmware.data(), b.data() + firmwareAt, firmware.size()) == 0 &&
               firmware.find('\0') == std::string::npos,
           "firmware version read wrong");
 }
@@ -112,35 +121,37 @@ void checkReaders(const CameraRecord& record)
 void checkDecoded(const CameraRecord& record)
 {
     const settings::SettingsValues v = settings::decodeCameraRecord(record);
-    check(v.optImageResolution >= 0 && v.optImageResolution <= 1 && v.optImageQuality >= 0 &&
-              v.optImageQuality <= 2,
+    check(v.imageResolution >= 0 && v.imageResolution <= 1 && v.imageQuality >= 0 &&
+              v.imageQuality <= 2,
           "resolution or quality without an item");
-    check(v.txtAdminPassword.empty() && v.txtNewAdminPassword.empty() &&
-              v.txtUserPassword.empty() && v.txtNewUserPassword.empty() &&
-              v.txtAdslPassword.empty() && v.txtDdnsPassword.empty() && v.txtEmailPassword.empty(),
+    check(v.adminPassword.empty() && v.newAdminPassword.empty() && v.userPassword.empty() &&
+              v.newUserPassword.empty() && v.adslPassword.empty() && v.ddnsPassword.empty() &&
+              v.emailPassword.empty(),
           "a password shown from a record");
-    check(v.txtHour == std::to_string(hour(record)), "hour shown wrong");
+    const auto& b = record.bytes;
+    const int hour = b[answerAt("hour")];
+    const int minute = b[answerAt("minute")];
 
     // Saved unedited, the pages must send the camera's own settings back.
     ParameterPacket packet;
     const auto refused = settings::collectSettings(v, record, packet);
-    const bool timeOk = hour(record) <= 23 && minute(record) <= 59 &&
-                        !(hour(record) == 0 && minute(record) < 3) && triggerCount(record) <= 99;
+    const bool timeOk = hour <= 23 && minute <= 59 && !(hour == 0 && minute < 3) &&
+                        b[answerAt("triggerCount")] <= 99;
     check(refused.has_value() != timeOk, "unedited pages judged wrongly");
     if (refused)
         return;
     const auto& p = packet.bytes;
-    check(p[offset::networkType] == networkType(record), "network type not sent back");
-    check((p[offset::imageFlags] & 0x0F) == (imageFlags(record) & 0x0F),
-          "image settings not sent back", imageFlags(record));
-    check(p[offset::optionFlags] == (optionFlags(record) & ~0x2C), "options not sent back",
-          optionFlags(record));
-    check(std::equal(p.begin() + offset::ipAddress, p.begin() + offset::adslUserName,
-                     record.bytes.begin() + offset::ipAddress),
+    check(p[answerAt("networkType")] == b[answerAt("networkType")], "network type not sent back");
+    check((p[imageFlagsAt()] & 0x0F) == (b[imageFlagsAt()] & 0x0F), "image settings not sent back",
+          b[imageFlagsAt()]);
+    check(p[optionFlagsAt()] == (b[optionFlagsAt()] & ~0x2C), "options not sent back",
+          b[optionFlagsAt()]);
+    check(std::equal(p.begin() + answerAt("ipAddress"), p.begin() + answerAt("adslUserName"),
+                     record.bytes.begin() + answerAt("ipAddress")),
           "addresses not sent back");
-    check(std::equal(p.begin() + offset::packetSmtpIpAddress,
-                     p.begin() + offset::packetSmtpIpAddress + 4,
-                     record.bytes.begin() + offset::recordSmtpIpAddress),
+    check(std::equal(p.begin() + packetAt("smtpIpAddress"),
+                     p.begin() + packetAt("smtpIpAddress") + 4,
+                     record.bytes.begin() + answerAt("smtpIpAddress")),
           "SMTP address not sent back");
 }
 
@@ -164,8 +175,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     checkReaders(record);
     checkFormats(record);
-    for (std::size_t at : kTextOffsets)
-        checkCountedText(record, at);
+    for (const settings::CameraField& field : settings::cameraFields())
+        if (field.kind == settings::FieldKind::text)
+            checkCountedText(record, field.answerAt);
     for (std::size_t at = kRecordSize - 40; at < kRecordSize + 8; ++at)
         checkCountedText(record, at);
     checkDecoded(record);
@@ -178,12 +190,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t from = size ? (i * 37) % size : 0;
         storeRespondPacket(data + from, size - from, table.slots[i]);
     }
-    const auto rows = cameraRows(table);
+    const auto rows = settings::cameraRows(table);
     check(rows.size() == table.count, "row count differs from the table's");
     for (std::size_t i = 0; i < rows.size(); ++i) {
         check(rows[i].number == std::to_string(i + 1), "row numbered wrong",
               static_cast<long long>(i));
-        check(rows[i].description == countedTextValue(table.slots[i], offset::cameraDescription),
+        check(rows[i].description ==
+                  countedTextValue(table.slots[i], answerAt("cameraDescription")),
               "row shows another description", static_cast<long long>(i));
     }
     return 0;

@@ -15,6 +15,7 @@
 #include "settings/camera_fields.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
+#include "tests/support/field_places.h"
 #include "tools/virtual-cameras/camera.h"
 
 using namespace protocol;
@@ -32,34 +33,15 @@ const std::vector<CameraRecord>& cameras()
 {
     static const std::vector<CameraRecord> made = [] {
         camsim::Camera odd = camsim::generatedCamera(6);
-        camsim::setCountedText(odd.record, camsim::textFields()[6], std::string(47, 'D'));
-        camsim::setCountedText(odd.record, camsim::textFields()[8], std::string(95, 'd'));
-        camsim::setCountedTextNone(odd.record, camsim::textFields()[4]);
-        odd.record.bytes[offset::networkType] = 3;
+        camsim::setCountedText(odd.record, settings::field("cameraDescription"),
+                               std::string(47, 'D'));
+        camsim::setCountedText(odd.record, settings::field("ddnsDomainName"), std::string(95, 'd'));
+        camsim::setCountedTextNone(odd.record, settings::field("emailCopy"));
+        odd.record.bytes[answerAt("networkType")] = 3;
         return std::vector<CameraRecord>{camsim::generatedCamera(1).record, odd.record};
     }();
     return made;
 }
-
-// Addresses and numbers: where the record holds them and where the packet does.
-struct ValueField {
-    std::string SettingsValues::*member;
-    std::size_t recordAt;
-    std::size_t packetAt;
-    bool address;
-};
-
-const ValueField kValueFields[] = {
-    {&SettingsValues::txtIpAddress2, offset::ipAddress, offset::ipAddress, true},
-    {&SettingsValues::txtGateway2, offset::gateway, offset::gateway, true},
-    {&SettingsValues::txtSubnetMask2, offset::subnetMask, offset::subnetMask, true},
-    {&SettingsValues::txtDnsServer2, offset::dnsServer, offset::dnsServer, true},
-    {&SettingsValues::txtSmtpIpAddress, offset::recordSmtpIpAddress, offset::packetSmtpIpAddress,
-     true},
-    {&SettingsValues::txtHour, offset::hour, offset::packetHour, false},
-    {&SettingsValues::txtMinute, offset::minute, offset::packetMinute, false},
-    {&SettingsValues::txtTriggerCount, offset::triggerCount, offset::packetTriggerCount, false},
-};
 
 const FieldChange* changeOf(const std::vector<FieldChange>& changes, const CameraField& field)
 {
@@ -67,14 +49,6 @@ const FieldChange* changeOf(const std::vector<FieldChange>& changes, const Camer
         if (change.field == &field)
             return &change;
     return nullptr;
-}
-
-const CameraField& fieldOf(std::string SettingsValues::*member)
-{
-    for (const CameraField& field : settings::cameraFields())
-        if (field.text == member)
-            return field;
-    fuzz::fail("no field for a member");
 }
 
 // The byte at which a line and column point; npos when that is not in the text. The end of a
@@ -126,51 +100,60 @@ void checkPacket(const ParameterPacket& packet, const CameraRecord& camera,
                  const std::vector<FieldChange>& changes)
 {
     const auto& p = packet.bytes;
-    check(std::equal(p.begin() + offset::parameterMac, p.begin() + offset::parameterMac + 6,
-                     camera.bytes.begin() + offset::respondMac),
+    check(std::equal(p.begin() + protocol::offset::parameterMac,
+                     p.begin() + protocol::offset::parameterMac + 6,
+                     camera.bytes.begin() + protocol::offset::respondMac),
           "MAC not the camera's");
-    for (const fuzz::TextField& f : fuzz::kTextFields) {
-        const FieldChange* change = changeOf(changes, fieldOf(f.member));
-        const std::uint8_t length = p[f.at];
-        const auto at = static_cast<long long>(f.at);
-        check(length == kKeepMarker || length <= f.max, "a text longer than its field", at);
-        const std::string sent(p.begin() + static_cast<std::ptrdiff_t>(f.at) + 1,
-                               p.begin() + static_cast<std::ptrdiff_t>(f.at) + 1 +
+    for (const CameraField* field : fuzz::textFields()) {
+        const CameraField& f = *field;
+        const FieldChange* change = changeOf(changes, f);
+        const std::uint8_t length = p[f.packetAt];
+        const auto at = static_cast<long long>(f.packetAt);
+        check(length == kKeepMarker || length <= f.maxLength, "a text longer than its field", at);
+        const std::string sent(p.begin() + static_cast<std::ptrdiff_t>(f.packetAt) + 1,
+                               p.begin() + static_cast<std::ptrdiff_t>(f.packetAt) + 1 +
                                    (length == kKeepMarker ? 0 : length));
-        if (change == nullptr || (f.password && change->text.empty())) {
+        if (change == nullptr ||
+            ((f.kind == settings::FieldKind::password) && change->text.empty())) {
             check(length == kKeepMarker,
-                  f.password ? "a password sent that the file did not give"
-                             : "a text the file left out not kept",
+                  (f.kind == settings::FieldKind::password)
+                      ? "a password sent that the file did not give"
+                      : "a text the file left out not kept",
                   at);
         } else if (length == kKeepMarker) {
-            check(!f.password && isCameraText(camera, f.at, f.max, change->text),
+            check(f.kind != settings::FieldKind::password &&
+                      isCameraText(camera, f.packetAt, f.areaWidth, f.maxLength, change->text),
                   "a text given kept, though not the camera's own", at);
         } else {
             check(sent == change->text, "a text sent that is not the one given", at);
         }
     }
 
-    for (const ValueField& f : kValueFields) {
-        const FieldChange* change = changeOf(changes, fieldOf(f.member));
+    for (const CameraField& f : settings::cameraFields()) {
+        if (f.kind != FieldKind::address && f.kind != FieldKind::number)
+            continue;
+        const FieldChange* change = changeOf(changes, f);
         const auto at = static_cast<long long>(f.packetAt);
-        if (!f.address) {
+        if (f.kind == FieldKind::number) {
             const int want =
-                change ? settings::readInteger(change->text) : camera.bytes[f.recordAt];
+                change ? settings::readInteger(change->text) : camera.bytes[f.answerAt];
             check(p[f.packetAt] == want, "a number not the one given, or not the camera's", at);
             continue;
         }
         Ipv4Bytes want{};
         if (change)
-            check(settings::readDottedQuad(change->text, want) == 4, "an address given unread", at);
+            check(settings::readLenientIpv4(change->text, want) == 4, "an address given unread",
+                  at);
         else
-            std::copy_n(camera.bytes.begin() + f.recordAt, 4, want.begin());
+            std::copy_n(camera.bytes.begin() + static_cast<std::ptrdiff_t>(f.answerAt), 4,
+                        want.begin());
         check(std::equal(want.begin(), want.end(), p.begin() + f.packetAt),
               "an address not the one given, or not the camera's", at);
     }
 
     // The choices' bytes share their places with the record's, so read them back as a record's.
     CameraRecord back;
-    std::copy_n(p.begin(), offset::ipAddress, back.bytes.begin());
+    std::copy_n(p.begin(), answerAt("ipAddress"), back.bytes.begin());
     const SettingsValues sent = settings::valuesOf(back);
     const SettingsValues had = settings::valuesOf(camera);
     for (const CameraField& field : settings::cameraFields()) {
@@ -228,9 +211,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "the pages saved to a file are refused by Save");
         const auto& a = packet.bytes;
         const auto& b = packetAgain.bytes;
-        check(std::equal(a.begin(), a.begin() + offset::adslPassword, b.begin()) &&
-                  std::equal(a.begin() + offset::packetSmtpIpAddress, a.end(),
-                             b.begin() + offset::packetSmtpIpAddress),
+        check(std::equal(a.begin(), a.begin() + packetAt("adslPassword"), b.begin()) &&
+                  std::equal(a.begin() + packetAt("smtpIpAddress"), a.end(),
+                             b.begin() + packetAt("smtpIpAddress")),
               "the pages saved to a file make another packet");
     }
     return 0;

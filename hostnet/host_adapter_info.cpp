@@ -1,6 +1,6 @@
 #include "hostnet/host_adapter_info.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <utility>
 
 #include "hostnet/debug_trace.h"
@@ -31,41 +31,9 @@ std::string cutToRoom(std::string text, std::size_t room)
 std::string macText(const std::vector<std::uint8_t>& address)
 {
     // Always six pairs: a shorter hardware address is padded with zero bytes, a longer one cut.
-    std::uint8_t bytes[6] = {};
-    for (std::size_t i = 0; i < 6 && i < address.size(); ++i)
-        bytes[i] = address[i];
-    char text[18];
-    std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", bytes[0], bytes[1], bytes[2],
-                  bytes[3], bytes[4], bytes[5]);
-    return text;
-}
-
-std::uint32_t toNumber(const Ipv4Address& address)
-{
-    return std::uint32_t{address[0]} << 24 | std::uint32_t{address[1]} << 16 |
-           std::uint32_t{address[2]} << 8 | address[3];
-}
-
-std::string dotted(const Ipv4Address& address)
-{
-    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
-           std::to_string(address[2]) + "." + std::to_string(address[3]);
-}
-
-// The adapters' texts come from the system in the one form inet_ntop writes.
-bool readDotted(const std::string& text, Ipv4Address& out)
-{
-    unsigned parts[4];
-    char end;
-    if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &parts[0], &parts[1], &parts[2], &parts[3],
-                    &end) != 4)
-        return false;
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (parts[i] > 255)
-            return false;
-        out[i] = static_cast<std::uint8_t>(parts[i]);
-    }
-    return true;
+    net::MacBytes bytes{};
+    std::copy_n(address.begin(), std::min(address.size(), bytes.size()), bytes.begin());
+    return net::formatMac(bytes);
 }
 
 } // namespace
@@ -125,40 +93,20 @@ PcGroupTexts pcGroupTexts(const HostAdapterInfo& info)
     return texts;
 }
 
-bool AdapterSubnet::holdsHost(const Ipv4Address& address) const
-{
-    const std::uint32_t value = toNumber(address);
-    const std::uint32_t hostBits = ~toNumber(mask);
-    const std::uint32_t first = toNumber(network) & ~hostBits;
-    if ((value & ~hostBits) != first)
-        return false;
-    if (hostBits <= 1)
-        return hostBits == 1;
-    return value != first && value != (first | hostBits);
-}
-
-std::string AdapterSubnet::text() const
-{
-    const std::uint32_t bits = toNumber(mask);
-    int prefix = 0;
-    while (prefix < 32 && (bits & (0x80000000u >> prefix)) != 0)
-        ++prefix;
-    const bool oneRun = prefix == 32 || (bits << prefix) == 0;
-    return dotted(network) + "/" + (oneRun ? std::to_string(prefix) : dotted(mask));
-}
-
 std::vector<AdapterSubnet> adapterSubnets(const HostAdapterInfo& info)
 {
     std::vector<AdapterSubnet> subnets;
     for (std::int32_t i = 0; i < info.adapterCount; ++i) {
         const AdapterEntry& adapter = info.adapters[static_cast<std::size_t>(i)];
-        AdapterSubnet subnet;
-        Ipv4Address address;
-        if (!readDotted(adapter.ipAddress, address) || !readDotted(adapter.ipMask, subnet.mask))
+        // The adapters' texts come from the system in the one form inet_ntop writes.
+        const auto address = net::readStrictIpv4(adapter.ipAddress);
+        const auto mask = net::readStrictIpv4(adapter.ipMask);
+        if (!address || !mask)
             continue;
+        AdapterSubnet subnet;
         subnet.adapter = adapter.description;
-        for (std::size_t k = 0; k < 4; ++k)
-            subnet.network[k] = address[k] & subnet.mask[k];
+        subnet.mask = *mask;
+        subnet.network = net::ipv4FromWord(net::ipv4Word(*address) & net::ipv4Word(*mask));
         subnets.push_back(std::move(subnet));
     }
     return subnets;

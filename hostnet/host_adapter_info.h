@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "net/address_text.h"
+
 namespace hostnet {
 
 inline constexpr int kEthernetType = 6;
@@ -64,23 +66,10 @@ struct PcGroupTexts {
 };
 PcGroupTexts pcGroupTexts(const HostAdapterInfo& info);
 
-using Ipv4Address = std::array<std::uint8_t, 4>;
-
 // The IPv4 subnet of one stored on-line adapter: its address with the host bits cleared, and its
 // mask.
-struct AdapterSubnet {
+struct AdapterSubnet : net::Ipv4Subnet {
     std::string adapter; // the adapter's description
-    Ipv4Address network{};
-    Ipv4Address mask{};
-
-    // Whether a host with this address sits in the subnet. The subnet's own network and
-    // broadcast addresses are no host's, except in a 31-bit subnet, whose two addresses are both
-    // hosts; a 32-bit subnet holds no host but the adapter.
-    bool holdsHost(const Ipv4Address& address) const;
-
-    // "198.51.100.0/24"; a mask that is not one run of ones is written out
-    // ("10.0.0.0/255.0.255.0").
-    std::string text() const;
 };
 
 // The subnets of the stored adapters, in their order; an adapter whose address or mask is no

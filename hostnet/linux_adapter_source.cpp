@@ -1,13 +1,11 @@
 #include "hostnet/linux_adapter_source.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <charconv>
+#include <cstring>
 #include <fstream>
-#include <ifaddrs.h>
 #include <iterator>
 #include <limits>
-#include <linux/if_packet.h>
 #include <net/if.h>
 #include <net/if_arp.h>
 #include <net/route.h>
@@ -15,6 +13,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
+
+#include "net/address_text.h"
+#include "net/interfaces.h"
 
 namespace hostnet {
 namespace {
@@ -60,13 +61,6 @@ template <typename Number> bool parseNumber(std::string_view text, Number& value
     return !text.empty() && result.ec == std::errc{} && result.ptr == last;
 }
 
-std::string dottedText(in_addr address)
-{
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    return text;
-}
-
 std::string limited(std::string_view text)
 {
     return std::string(text.substr(0, kTextLimit));
@@ -76,51 +70,23 @@ std::string limited(std::string_view text)
 
 bool readSystemInterfaces(std::vector<InterfaceFacts>& out)
 {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0)
+    std::vector<net::SystemInterface> interfaces;
+    if (!net::listInterfaces(interfaces))
         return false;
-
-    std::vector<InterfaceFacts> found;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_name == nullptr)
-            continue;
-        // An address added with a label ("eth0:1") belongs to the interface before the colon.
-        const std::string_view label = entry->ifa_name;
-        const std::string_view name = label.substr(0, label.find(':'));
-        auto it = std::find_if(found.begin(), found.end(),
-                               [&](const InterfaceFacts& facts) { return facts.name == name; });
-        if (it == found.end()) {
-            found.push_back(InterfaceFacts{});
-            found.back().name = std::string(name);
-            it = found.end() - 1;
+    out.clear();
+    for (const net::SystemInterface& system : interfaces) {
+        InterfaceFacts facts;
+        facts.index = system.index;
+        facts.name = system.name;
+        facts.hardwareType = system.hardwareType;
+        facts.hardwareAddress = system.hardwareAddress;
+        facts.running = (system.flags & IFF_UP) != 0 && (system.flags & IFF_RUNNING) != 0;
+        if (!system.ipv4.empty()) {
+            facts.ipAddress = net::formatIpv4(system.ipv4.front().address);
+            facts.ipMask = net::formatIpv4(system.ipv4.front().mask);
         }
-        InterfaceFacts& facts = *it;
-        facts.running = (entry->ifa_flags & IFF_UP) != 0 && (entry->ifa_flags & IFF_RUNNING) != 0;
-        if (entry->ifa_addr == nullptr)
-            continue;
-
-        if (entry->ifa_addr->sa_family == AF_PACKET) {
-            const auto* link = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
-            facts.index = static_cast<unsigned>(link->sll_ifindex);
-            facts.hardwareType = link->sll_hatype;
-            const std::size_t length =
-                std::min<std::size_t>(link->sll_halen, sizeof link->sll_addr);
-            facts.hardwareAddress.assign(link->sll_addr, link->sll_addr + length);
-        } else if (entry->ifa_addr->sa_family == AF_INET && facts.ipAddress.empty()) {
-            facts.ipAddress =
-                dottedText(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr);
-            if (entry->ifa_netmask != nullptr)
-                facts.ipMask =
-                    dottedText(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr);
-        }
+        out.push_back(std::move(facts));
     }
-    freeifaddrs(list);
-
-    for (InterfaceFacts& facts : found) {
-        if (facts.index == 0)
-            facts.index = if_nametoindex(facts.name.c_str());
-    }
-    out = std::move(found);
     return true;
 }
 
@@ -171,9 +137,10 @@ std::string defaultGatewayFromRoutes(std::string_view routeTable, std::string_vi
     });
     if (!found)
         return {};
-    in_addr address{};
-    address.s_addr = bestGateway;
-    return dottedText(address);
+    // The table writes the address as the machine holds it in memory, in network byte order.
+    net::Ipv4Bytes address{};
+    std::memcpy(address.data(), &bestGateway, address.size());
+    return net::formatIpv4(address);
 }
 
 ResolverFacts parseResolvConf(std::string_view text)
@@ -190,9 +157,8 @@ ResolverFacts parseResolvConf(std::string_view text)
         } else if (fields[0] == "nameserver" && facts.nameserver.empty()) {
             // Strict dotted quads only: IPv6 servers are skipped, and a short form such as
             // "1.2.3" is refused rather than read as some other address.
-            in_addr address{};
-            if (inet_pton(AF_INET, std::string(fields[1]).c_str(), &address) == 1)
-                facts.nameserver = dottedText(address);
+            if (const auto address = net::readStrictIpv4(fields[1]))
+                facts.nameserver = net::formatIpv4(*address);
         }
     });
     return facts;
@@ -200,9 +166,8 @@ ResolverFacts parseResolvConf(std::string_view text)
 
 bool isLoopbackAddress(std::string_view dotted)
 {
-    in_addr address{};
-    return inet_pton(AF_INET, std::string(dotted).c_str(), &address) == 1 &&
-           (ntohl(address.s_addr) >> 24) == 127;
+    const auto address = net::readStrictIpv4(dotted);
+    return address && (*address)[0] == 127;
 }
 
 std::string firstRemoteNameserver(std::string_view text)
@@ -214,10 +179,9 @@ std::string firstRemoteNameserver(std::string_view text)
         const auto fields = splitFields(line);
         if (fields.size() < 2 || fields[0] != "nameserver")
             return;
-        in_addr address{};
-        if (inet_pton(AF_INET, std::string(fields[1]).c_str(), &address) == 1 &&
-            !isLoopbackAddress(fields[1]))
-            found = dottedText(address);
+        const auto address = net::readStrictIpv4(fields[1]);
+        if (address && (*address)[0] != 127)
+            found = net::formatIpv4(*address);
     });
     return found;
 }

@@ -7,6 +7,7 @@ namespace net {
 
 // Socket error numbers follow the Winsock numbering throughout the program, whatever the
 // platform's own numbers are, so that messages and ErrorCode values look the same everywhere.
+inline constexpr std::int32_t kErrorInterrupted = 10004;
 inline constexpr std::int32_t kErrorAccessDenied = 10013;
 inline constexpr std::int32_t kErrorInvalidArgument = 10022;
 inline constexpr std::int32_t kErrorWouldBlock = 10035;

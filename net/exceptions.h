@@ -50,24 +50,4 @@ public:
     EIdUDPReceiveErrorZeroBytes() : EIdUDPException("UDP Receive Error = 0.") {}
 };
 
-class EIdStackError : public EIdException {
-public:
-    using EIdException::EIdException;
-};
-
-// The socket layer's start-up failures. The POSIX layer needs no library loading and no start-up
-// call, so nothing raises these on Linux; they stay so that a layer which does need such a step
-// reports it the way the rest of the program expects.
-class EIdStackCanNotLoadWinsock : public EIdException {
-public:
-    explicit EIdStackCanNotLoadWinsock(const std::string& library = "wsock32.dll")
-        : EIdException(library + " could not be loaded.")
-    {}
-};
-
-class EIdStackInitializationFailed : public EIdStackError {
-public:
-    EIdStackInitializationFailed() : EIdStackError("Winsock Initialization Error.") {}
-};
-
 } // namespace net

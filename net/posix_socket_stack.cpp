@@ -4,7 +4,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <ifaddrs.h>
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -14,6 +13,7 @@
 
 #include "net/broadcast_copies.h"
 #include "net/error_text.h"
+#include "net/interfaces.h"
 
 namespace net {
 
@@ -136,36 +136,22 @@ int PosixSocketStack::sendTo(SocketId socket, const void* data, std::int32_t cou
 
 std::vector<BroadcastInterface> PosixSocketStack::broadcastInterfaces()
 {
-    std::vector<AdapterAddress> found;
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) {
+    std::vector<SystemInterface> interfaces;
+    if (!listInterfaces(interfaces)) {
         return {};
     }
     // Without a link (cable out, radio not joined) a copy would only be dropped.
     constexpr unsigned kWanted = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            (entry->ifa_flags & kWanted) != kWanted || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
+    std::vector<AdapterAddress> found;
+    for (const SystemInterface& adapter : interfaces) {
+        if ((adapter.flags & kWanted) != kWanted || (adapter.flags & IFF_LOOPBACK) != 0 ||
+            adapter.index == 0) {
             continue;
         }
-        // An extra address may carry a label such as "eth0:1"; the adapter is what precedes it.
-        std::string name = entry->ifa_name;
-        name.erase(std::min(name.find(':'), name.size()));
-        AdapterAddress adapter;
-        adapter.index = ::if_nametoindex(name.c_str());
-        if (adapter.index == 0) {
-            continue;
+        for (const InterfaceAddress& address : adapter.ipv4) {
+            found.push_back({adapter.index, address.address, address.mask});
         }
-        const auto* in = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        std::memcpy(adapter.address.data(), &in->sin_addr.s_addr, 4);
-        adapter.mask = {255, 255, 255, 255};
-        if (entry->ifa_netmask != nullptr) {
-            const auto* mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask);
-            std::memcpy(adapter.mask.data(), &mask->sin_addr.s_addr, 4);
-        }
-        found.push_back(adapter);
     }
-    ::freeifaddrs(list);
     // One copy per subnet, by the first adapter holding it, and one per adapter at most.
     return broadcastCopies(found);
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "net/address_text.h"
+
 namespace net {
 
 using SocketId = int;
@@ -12,8 +14,6 @@ inline constexpr SocketId kInvalidSocket = -1;
 
 // A wait time that means no limit.
 inline constexpr std::int32_t kWaitForever = -2;
-
-using Ipv4Bytes = std::array<std::uint8_t, 4>; // first number of the dotted text first
 
 struct SocketAddress {
     Ipv4Bytes address{};
@@ -71,7 +71,6 @@ public:
 
     // Four pieces split at the first three full stops, each a decimal number from 0 to 255.
     static bool isDottedQuad(const std::string& text);
-    static std::string addressToText(const Ipv4Bytes& address);
     // The bytes of a dotted quad, every piece read as decimal (so 010.000.000.001 is 10.0.0.1).
     // All zero when the text is no dotted quad.
     static Ipv4Bytes textToAddress(const std::string& text);

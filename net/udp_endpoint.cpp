@@ -146,8 +146,14 @@ std::int32_t UdpEndpoint::ReceiveDatagram(void* buffer, std::int32_t size, std::
         timeoutMs = ReceiveTimeout;
     }
     activate();
-    // Anything but exactly one ready socket, a failed wait included, means nothing came.
-    if (stack_.waitForReadable(handle_->socket(), timeoutMs) != 1) {
+    // A failed wait is the transport's failure, not a wait in which nothing came: reported as
+    // nothing, a broken socket would turn every Save into "no answer" ten seconds later. Only a
+    // wait cut short by a signal means nothing came yet.
+    const int ready = stack_.waitForReadable(handle_->socket(), timeoutMs);
+    if (ready == -1 && stack_.lastError() != kErrorInterrupted) {
+        stack_.raiseSocketError();
+    }
+    if (ready != 1) {
         return 0;
     }
     SocketAddress sender;

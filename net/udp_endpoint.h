@@ -27,14 +27,10 @@ public:
     void setActive(bool value) override;
     bool active() const override;
     void setBroadcastEnabled(bool value) override;
-    bool broadcastEnabled() const { return BroadcastEnabled; }
     void setHost(const std::string& host) override { Host = host; }
-    const std::string& host() const { return Host; }
     void setPort(std::int32_t port) override { Port = port; }
-    std::int32_t port() const { return Port; }
     // The wait a receive asked for with -1 uses.
     void setReceiveTimeout(std::int32_t timeoutMs) { ReceiveTimeout = timeoutMs; }
-    std::int32_t receiveTimeout() const { return ReceiveTimeout; }
 
     void SendDatagram(const void* data, std::int32_t count) override;
     std::int32_t ReceiveDatagram(void* buffer, std::int32_t size, std::int32_t timeoutMs) override;

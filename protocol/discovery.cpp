@@ -158,30 +158,4 @@ AllCameras discoverAllCameras(net::DatagramEndpoint& endpoint, std::uint32_t sea
     return all;
 }
 
-std::vector<CameraRow> cameraRows(const CameraTable& table)
-{
-    std::vector<CameraRow> rows;
-    rows.reserve(table.count);
-    for (std::size_t i = 0; i < table.count; ++i)
-        rows.push_back(
-            {std::to_string(i + 1), countedTextValue(table.slots[i], offset::cameraDescription)});
-    return rows;
-}
-
-std::vector<std::vector<std::size_t>> rowsSharingAddress(const CameraTable& table)
-{
-    std::vector<std::vector<std::size_t>> sharing(table.count);
-    for (std::size_t i = 0; i < table.count; ++i) {
-        const Ipv4Bytes address = usedIPAddress(table.slots[i]);
-        if (address == Ipv4Bytes{})
-            continue;
-        for (std::size_t k = 0; k < table.count; ++k) {
-            if (k != i && usedIPAddress(table.slots[k]) == address &&
-                macAddress(table.slots[k]) != macAddress(table.slots[i]))
-                sharing[i].push_back(k);
-        }
-    }
-    return sharing;
-}
-
 } // namespace protocol

@@ -12,6 +12,8 @@
 namespace protocol {
 
 inline constexpr std::size_t kTableSlots = 128;
+// How long each of a search's three passes listens for answers, in seconds.
+inline constexpr std::uint32_t kSearchListenSeconds = 1;
 inline constexpr std::int32_t kDiscoveryReceiveBufferSize = 1056;
 inline constexpr std::int32_t kDiscoveryReceiveTimeoutMs = 500;
 
@@ -20,12 +22,6 @@ inline constexpr std::int32_t kDiscoveryReceiveTimeoutMs = 500;
 struct CameraTable {
     std::array<CameraRecord, kTableSlots> slots{};
     std::uint8_t count = 0;
-};
-
-// One row of the camera list: the number shown (from 1) and the camera's description.
-struct CameraRow {
-    std::string number;
-    std::string description;
 };
 
 // Drops what is already queued on the endpoint (see dropQueuedDatagrams: nothing that came before
@@ -55,12 +51,5 @@ struct AllCameras {
 AllCameras discoverAllCameras(net::DatagramEndpoint& endpoint, std::uint32_t searchListenSeconds,
                               const TickSource& ticks = systemTicks,
                               std::size_t most = kMostCameras);
-
-std::vector<CameraRow> cameraRows(const CameraTable& table);
-
-// For each row of the table, the other rows (from 0) whose cameras report the same address in use
-// as its camera: they cannot both be reached there. Rows with the same MAC address are one camera
-// heard through two adapters, not a clash, and 0.0.0.0 is no address at all.
-std::vector<std::vector<std::size_t>> rowsSharingAddress(const CameraTable& table);
 
 } // namespace protocol

@@ -7,8 +7,8 @@
 
 namespace protocol {
 
-bool writeSettings(net::DatagramEndpoint& endpoint, const ParameterPacket& packet,
-                   std::int32_t ackWaitSeconds, const TickSource& ticks)
+WriteOutcome writeSettings(net::DatagramEndpoint& endpoint, const ParameterPacket& packet,
+                           std::int32_t ackWaitSeconds, const TickSource& ticks)
 {
     endpoint.setActive(true);
     endpoint.setBroadcastEnabled(true);
@@ -38,7 +38,9 @@ bool writeSettings(net::DatagramEndpoint& endpoint, const ParameterPacket& packe
         elapsed = static_cast<std::int32_t>(ticks() - start);
     } while (elapsed <= waitMs && received < static_cast<std::int32_t>(kAckSize));
 
-    return std::equal(expected.begin(), expected.end(), answer.begin());
+    if (std::equal(expected.begin(), expected.end(), answer.begin()))
+        return WriteOutcome::acknowledged;
+    return received > 0 ? WriteOutcome::otherAnswer : WriteOutcome::noAnswer;
 }
 
 } // namespace protocol

@@ -1,48 +1,16 @@
 #include "settings/camera_fields.h"
 
 #include <algorithm>
-#include <cctype>
+#include <cstdlib>
 
-#include "protocol/code_page.h"
-#include "protocol/wipe.h"
+#include "protocol/packets.h"
 
 namespace settings {
 
 namespace {
 
 using V = SettingsValues;
-namespace maxLength = protocol::maxLength;
-
-CameraField shown(const char* name, const char* page, std::string V::*member)
-{
-    return {name, page, FieldKind::shown, member, nullptr, {}, 0};
-}
-
-CameraField text(const char* name, const char* page, std::string V::*member, std::size_t max)
-{
-    return {name, page, FieldKind::text, member, nullptr, {}, max};
-}
-
-CameraField password(const char* name, const char* page, std::string V::*member, std::size_t max)
-{
-    return {name, page, FieldKind::password, member, nullptr, {}, max};
-}
-
-CameraField address(const char* name, const char* page, std::string V::*member)
-{
-    return {name, page, FieldKind::address, member, nullptr, {}, 0};
-}
-
-CameraField number(const char* name, const char* page, std::string V::*member, int max)
-{
-    return {name, page, FieldKind::number, member, nullptr, {}, 0, max};
-}
-
-CameraField choice(const char* name, const char* page, int V::*member,
-                   std::vector<std::string> items)
-{
-    return {name, page, FieldKind::choice, nullptr, member, std::move(items), 0};
-}
+using K = FieldKind;
 
 std::vector<CameraField> makeFields()
 {
@@ -53,135 +21,143 @@ std::vector<CameraField> makeFields()
     const char* network = "Network Config";
     const char* email = "E-mail Config";
     const char* passwords = "Password";
+    // The image settings share byte 29 and the option switches byte 30.
+    constexpr std::size_t imageFlags = 29;
+    constexpr std::size_t optionFlags = 30;
+    // clang-format off
     return {
-        shown("macAddress", main, &V::txtMacAddress2),
-        shown("usedIPAddress", main, &V::txtUsedIPAddress),
-        shown("firmwareVersion", main, &V::txtFirmwareVersion2),
-        text("cameraDescription", main, &V::txtCameraDescription2, maxLength::cameraDescription),
-        choice("motionImage", main, &V::optMotionImage, offOn),
-        choice("antiFlicker", image, &V::optAntiFlicker, {"60 Hz", "50 Hz"}),
-        choice("imageResolution", image, &V::optImageResolution,
-               {"VGA (640x480)", "QVGA (320x240)"}),
-        choice("imageQuality", image, &V::optImageQuality, highToLow),
-        choice("imageBrightness", image, &V::optImageBrightness, highToLow),
-        choice("upsideDown", image, &V::optUpsideDown, {"Normal", "Upside-down"}),
-        choice("networkType", network, &V::optNetworkType, {"Fixed IP", "PPPoE", "DHCP"}),
-        address("ipAddress", network, &V::txtIpAddress2),
-        address("subnetMask", network, &V::txtSubnetMask2),
-        address("gateway", network, &V::txtGateway2),
-        address("dnsServer", network, &V::txtDnsServer2),
-        text("adslUserName", network, &V::txtAdslUserName, maxLength::adslUserName),
-        password("adslPassword", network, &V::txtAdslPassword, maxLength::adslPassword),
-        text("ddnsUserName", network, &V::txtDdnsUserName, maxLength::ddnsUserName),
-        text("ddnsDomainName", network, &V::txtDdnsDomainName, maxLength::ddnsDomainName),
-        password("ddnsPassword", network, &V::txtDdnsPassword, maxLength::ddnsPassword),
-        choice("smtpServerType", email, &V::optSmtpServerType,
-               {"SMTP Domain Name:", "SMTP IP Address:"}),
-        text("smtpDomain", email, &V::txtSmtpDomain, maxLength::smtpDomain),
-        address("smtpIpAddress", email, &V::txtSmtpIpAddress),
-        text("emailSender", email, &V::txtEmailSender, maxLength::emailSender),
-        text("emailReceiver", email, &V::txtEmailReceiver, maxLength::emailReceiver),
-        text("emailCopy", email, &V::txtEmailCopy, maxLength::emailCopy),
-        text("emailAccount", email, &V::txtEmailAccount, maxLength::emailAccount),
-        password("emailPassword", email, &V::txtEmailPassword, maxLength::emailPassword),
-        choice("timeEmail", email, &V::optTimeEmail, offOn),
-        number("hour", email, &V::txtHour, 23),
-        number("minute", email, &V::txtMinute, 59),
-        number("triggerCount", email, &V::txtTriggerCount, 99),
-        choice("emailAuthentication", email, &V::optEmailAuthentication, offOn),
-        password("adminPassword", passwords, &V::txtAdminPassword, maxLength::adminPassword),
-        password("newAdminPassword", passwords, &V::txtNewAdminPassword,
-                 maxLength::newAdminPassword),
-        password("userPassword", passwords, &V::txtUserPassword, maxLength::userPassword),
-        password("newUserPassword", passwords, &V::txtNewUserPassword, maxLength::newUserPassword),
-        choice("userPasswordOn", passwords, &V::optUserPassword, offOn),
+        {.name = "macAddress", .label = "MAC Address", .page = main, .kind = K::shown,
+         .control = "txtMacAddress2", .text = &V::macAddress,
+         .answerAt = protocol::offset::respondMac, .shownAs = Shown::mac, .tabOrder = 0},
+        {.name = "usedIPAddress", .label = "IP Address", .page = main, .kind = K::shown,
+         .control = "txtUsedIPAddress", .text = &V::usedIPAddress, .answerAt = 519,
+         .shownAs = Shown::address, .tabOrder = 4},
+        {.name = "firmwareVersion", .label = "Firmware Version", .page = main, .kind = K::shown,
+         .control = "txtFirmwareVersion2", .text = &V::firmwareVersion, .answerAt = 480,
+         .areaWidth = 18, .shownAs = Shown::text, .tabOrder = 1},
+        {.name = "cameraDescription", .label = "Camera Description", .page = main, .kind = K::text,
+         .control = "txtCameraDescription2", .text = &V::cameraDescription, .answerAt = 304,
+         .packetAt = 304, .areaWidth = 47, .maxLength = 40, .check = Check::fitsOrCameraOwn,
+         .checkOrder = 11, .tabOrder = 2},
+        {.name = "motionImage", .label = "Motion Image", .page = main, .kind = K::choice,
+         .control = "optMotionImage", .choice = &V::motionImage, .answerAt = optionFlags,
+         .packetAt = optionFlags, .bits = {6, 1}, .items = offOn, .tabOrder = 3},
+
+        {.name = "antiFlicker", .label = "Anti-Flicker Setting", .page = image, .kind = K::choice,
+         .control = "optAntiFlicker", .choice = &V::antiFlicker, .answerAt = imageFlags,
+         .packetAt = imageFlags, .bits = {3, 1}, .items = {"60 Hz", "50 Hz"}, .tabOrder = 0},
+        {.name = "imageResolution", .label = "Image Resolution", .page = image, .kind = K::choice,
+         .control = "optImageResolution", .choice = &V::imageResolution, .answerAt = imageFlags,
+         .packetAt = imageFlags, .bits = {6, 2}, .items = {"VGA (640x480)", "QVGA (320x240)"},
+         .tabOrder = 1},
+        {.name = "imageQuality", .label = "Image Quality", .page = image, .kind = K::choice,
+         .control = "optImageQuality", .choice = &V::imageQuality, .answerAt = imageFlags,
+         .packetAt = imageFlags, .bits = {4, 2}, .items = highToLow, .tabOrder = 2},
+        {.name = "imageBrightness", .label = "Image Brightness", .page = image, .kind = K::choice,
+         .control = "optImageBrightness", .choice = &V::imageBrightness, .answerAt = imageFlags,
+         .packetAt = imageFlags, .bits = {1, 2}, .items = highToLow, .tabOrder = 3},
+        {.name = "upsideDown", .label = "Image Orientation", .page = image, .kind = K::choice,
+         .control = "optUpsideDown", .choice = &V::upsideDown, .answerAt = imageFlags,
+         .packetAt = imageFlags, .bits = {0, 1}, .items = {"Normal", "Upside-down"}, .tabOrder = 4},
+
+        {.name = "networkType", .label = "Network Type", .page = network, .kind = K::choice,
+         .control = "optNetworkType", .choice = &V::networkType, .answerAt = 28, .packetAt = 28,
+         .items = {"Fixed IP", "PPPoE", "DHCP"}, .tabOrder = 0},
+        {.name = "ipAddress", .label = "IP Address", .page = network, .kind = K::address,
+         .control = "txtIpAddress2", .text = &V::ipAddress, .answerAt = 32, .packetAt = 32,
+         .check = Check::fourNumbers, .checkOrder = 1, .tabOrder = 3},
+        {.name = "subnetMask", .label = "Subnet Mask", .page = network, .kind = K::address,
+         .control = "txtSubnetMask2", .text = &V::subnetMask, .answerAt = 40, .packetAt = 40,
+         .check = Check::fourNumbers, .checkOrder = 2, .tabOrder = 4},
+        {.name = "gateway", .label = "Gateway", .page = network, .kind = K::address,
+         .control = "txtGateway2", .text = &V::gateway, .answerAt = 36, .packetAt = 36,
+         .check = Check::fourNumbers, .checkOrder = 3, .tabOrder = 5},
+        {.name = "dnsServer", .label = "DNS Server", .page = network, .kind = K::address,
+         .control = "txtDnsServer2", .text = &V::dnsServer, .answerAt = 44, .packetAt = 44,
+         .check = Check::fourNumbers, .checkOrder = 4, .tabOrder = 6},
+        {.name = "adslUserName", .label = "PPPoE User Name", .page = network, .kind = K::text,
+         .control = "txtAdslUserName", .text = &V::adslUserName, .answerAt = 48, .packetAt = 48,
+         .areaWidth = 31, .maxLength = 30, .check = Check::fitsOrCameraOwn, .checkOrder = 5,
+         .tabOrder = 1},
+        {.name = "adslPassword", .label = "PPPoE Password", .page = network, .kind = K::password,
+         .control = "txtAdslPassword", .text = &V::adslPassword, .packetAt = 480, .areaWidth = 31,
+         .maxLength = 20, .tabOrder = 2},
+        {.name = "ddnsUserName", .label = "DDNS User Name", .page = network, .kind = K::text,
+         .control = "txtDdnsUserName", .text = &V::ddnsUserName, .answerAt = 352, .packetAt = 352,
+         .areaWidth = 31, .maxLength = 30, .check = Check::fitsOrCameraOwn, .checkOrder = 12,
+         .tabOrder = 7},
+        {.name = "ddnsDomainName", .label = "DDNS Domain Name", .page = network, .kind = K::text,
+         .control = "txtDdnsDomainName", .text = &V::ddnsDomainName, .answerAt = 384,
+         .packetAt = 384, .areaWidth = 95, .maxLength = 81, .check = Check::fitsOrCameraOwn,
+         .checkOrder = 13, .tabOrder = 8},
+        {.name = "ddnsPassword", .label = "DDNS Password", .page = network, .kind = K::password,
+         .control = "txtDdnsPassword", .text = &V::ddnsPassword, .packetAt = 512, .areaWidth = 31,
+         .maxLength = 21, .tabOrder = 9},
+
+        {.name = "smtpServerType", .label = "SMTP Server Type", .page = email, .kind = K::choice,
+         .control = "optSmtpServerType", .choice = &V::smtpServerType, .answerAt = optionFlags,
+         .packetAt = optionFlags, .bits = {0, 1},
+         .items = {"SMTP Domain Name:", "SMTP IP Address:"}, .tabOrder = 0},
+        {.name = "smtpDomain", .label = "SMTP Domain Name", .page = email, .kind = K::text,
+         .control = "txtSmtpDomain", .text = &V::smtpDomain, .answerAt = 80, .packetAt = 80,
+         .areaWidth = 31, .maxLength = 30, .check = Check::fitsOrCameraOwn, .checkOrder = 6,
+         .tabOrder = 1},
+        {.name = "smtpIpAddress", .label = "SMTP IP Address", .page = email, .kind = K::address,
+         .control = "txtSmtpIpAddress", .text = &V::smtpIpAddress, .answerAt = 512, .packetAt = 640,
+         .check = Check::noneOrFour, .checkOrder = 14, .tabOrder = 11},
+        {.name = "emailSender", .label = "E-mail Sender", .page = email, .kind = K::text,
+         .control = "txtEmailSender", .text = &V::emailSender, .answerAt = 112, .packetAt = 112,
+         .areaWidth = 47, .maxLength = 40, .check = Check::fitsOrCameraOwn, .checkOrder = 7,
+         .tabOrder = 2},
+        {.name = "emailReceiver", .label = "E-mail Receiver", .page = email, .kind = K::text,
+         .control = "txtEmailReceiver", .text = &V::emailReceiver, .answerAt = 160, .packetAt = 160,
+         .areaWidth = 47, .maxLength = 40, .check = Check::fitsOrCameraOwn, .checkOrder = 8,
+         .tabOrder = 3},
+        {.name = "emailCopy", .label = "E-mail Copy", .page = email, .kind = K::text,
+         .control = "txtEmailCopy", .text = &V::emailCopy, .answerAt = 208, .packetAt = 208,
+         .areaWidth = 47, .maxLength = 40, .check = Check::fitsOrCameraOwn, .checkOrder = 9,
+         .tabOrder = 4},
+        {.name = "emailAccount", .label = "E-mail Account", .page = email, .kind = K::text,
+         .control = "txtEmailAccount", .text = &V::emailAccount, .answerAt = 256, .packetAt = 256,
+         .areaWidth = 47, .maxLength = 40, .check = Check::fitsOrCameraOwn, .checkOrder = 10,
+         .tabOrder = 5},
+        {.name = "emailPassword", .label = "E-mail Password", .page = email, .kind = K::password,
+         .control = "txtEmailPassword", .text = &V::emailPassword, .packetAt = 544, .areaWidth = 31,
+         .maxLength = 20, .tabOrder = 6},
+        {.name = "timeEmail", .label = "Time E-mail", .page = email, .kind = K::choice,
+         .control = "optTimeEmail", .choice = &V::timeEmail, .answerAt = optionFlags,
+         .packetAt = optionFlags, .bits = {1, 1}, .items = offOn, .tabOrder = 7},
+        {.name = "hour", .label = "Time e-mail: Hour", .page = email, .kind = K::number,
+         .control = "txtHour", .text = &V::hour, .answerAt = 516, .packetAt = 644, .maxNumber = 23,
+         .check = Check::inRange, .checkOrder = 15, .tabOrder = 8},
+        {.name = "minute", .label = "Time e-mail: Minute", .page = email, .kind = K::number,
+         .control = "txtMinute", .text = &V::minute, .answerAt = 517, .packetAt = 645,
+         .maxNumber = 59, .check = Check::inRange, .checkOrder = 16, .tabOrder = 9},
+        {.name = "triggerCount", .label = "E-mail Trigger Count", .page = email, .kind = K::number,
+         .control = "txtTriggerCount", .text = &V::triggerCount, .answerAt = 518, .packetAt = 646,
+         .maxNumber = 99, .check = Check::inRange, .checkOrder = 17, .tabOrder = 10},
+        {.name = "emailAuthentication", .label = "E-mail Authentication", .page = email,
+         .kind = K::choice, .control = "optEmailAuthentication", .choice = &V::emailAuthentication,
+         .answerAt = optionFlags, .packetAt = optionFlags, .bits = {4, 1}, .items = offOn,
+         .tabOrder = 12},
+
+        {.name = "adminPassword", .label = "Administrator Password", .page = passwords,
+         .kind = K::password, .control = "txtAdminPassword", .text = &V::adminPassword,
+         .packetAt = 576, .areaWidth = 15, .maxLength = 10, .tabOrder = 0},
+        {.name = "newAdminPassword", .label = "New Administrator Password", .page = passwords,
+         .kind = K::password, .control = "txtNewAdminPassword", .text = &V::newAdminPassword,
+         .packetAt = 592, .areaWidth = 15, .maxLength = 10, .tabOrder = 1},
+        {.name = "userPassword", .label = "User Password", .page = passwords, .kind = K::password,
+         .control = "txtUserPassword", .text = &V::userPassword, .packetAt = 608, .areaWidth = 15,
+         .maxLength = 10, .tabOrder = 2},
+        {.name = "newUserPassword", .label = "New User Password", .page = passwords,
+         .kind = K::password, .control = "txtNewUserPassword", .text = &V::newUserPassword,
+         .packetAt = 624, .areaWidth = 15, .maxLength = 10, .tabOrder = 3},
+        {.name = "userPasswordOn", .label = "User Password", .page = passwords, .kind = K::choice,
+         .control = "optUserPassword", .choice = &V::userPasswordOn, .answerAt = optionFlags,
+         .packetAt = optionFlags, .bits = {7, 1}, .items = offOn, .tabOrder = 4},
     };
-}
-
-std::string folded(std::string text)
-{
-    if (!text.empty() && text.back() == ':') {
-        text.pop_back();
-    }
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-bool chooseItem(const CameraField& field, const std::string& value, int& index)
-{
-    const int count = static_cast<int>(field.items.size());
-    if (value.size() == 1 && value[0] >= '0' && value[0] < '0' + count) {
-        index = value[0] - '0';
-        return true;
-    }
-    for (int i = 0; i < count; ++i) {
-        if (folded(field.items[static_cast<std::size_t>(i)]) == folded(value)) {
-            index = i;
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string itemList(const CameraField& field)
-{
-    std::string list;
-    for (const std::string& item : field.items) {
-        list += (list.empty() ? "\"" : ", \"") + item + "\"";
-    }
-    return list + " (or 0 to " + std::to_string(field.items.size() - 1) + ")";
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// Four numbers from 0 to 255 joined by single full stops, with nothing before, between or after
-// them. A leading zero is refused: "010" is 10 to the window but 8 to inet_aton and ping, and a
-// script should not get an address that depends on which reading it meets.
-bool isStrictAddress(const std::string& text)
-{
-    std::size_t pos = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (pos >= text.size() || text[pos] != '.') {
-                return false;
-            }
-            ++pos;
-        }
-        const std::size_t start = pos;
-        int value = 0;
-        while (pos < text.size() && pos - start < 3 && isDigit(text[pos])) {
-            value = value * 10 + (text[pos] - '0');
-            ++pos;
-        }
-        if (pos == start || (pos - start > 1 && text[start] == '0') || value > 255) {
-            return false;
-        }
-    }
-    return pos == text.size();
-}
-
-// Digits only, read as the number they are ("07" is 7), up to `max`.
-std::optional<int> strictNumber(const std::string& text, int max)
-{
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (const char c : text) {
-        if (!isDigit(c)) {
-            return std::nullopt;
-        }
-        value = std::min(value * 10 + (c - '0'), max + 1);
-    }
-    if (value > max) {
-        return std::nullopt;
-    }
-    return value;
+    // clang-format on
 }
 
 } // namespace
@@ -192,15 +168,7 @@ const std::vector<CameraField>& cameraFields()
     return fields;
 }
 
-const char* const addressForm =
-    "four numbers from 0 to 255 joined by full stops, without leading zeros, such as 192.168.0.20";
-
-std::string numberForm(const CameraField& field)
-{
-    return "a whole number from 0 to " + std::to_string(field.maxNumber) + ", in digits only";
-}
-
-const CameraField* findField(const std::string& name)
+const CameraField* findField(std::string_view name)
 {
     for (const CameraField& field : cameraFields()) {
         if (name == field.name) {
@@ -210,149 +178,38 @@ const CameraField* findField(const std::string& name)
     return nullptr;
 }
 
-bool makeChange(const CameraField& field, const std::string& value, FieldChange& out,
-                std::string& error)
+const CameraField& field(std::string_view name)
 {
-    const std::string name = field.name;
-    out = FieldChange{&field, {}, -1};
-    switch (field.kind) {
-    case FieldKind::shown:
-        error = name + " is reported by the camera and cannot be set";
-        return false;
-    case FieldKind::choice:
-        if (!chooseItem(field, value, out.index)) {
-            error = name + ": \"" + value + "\" is not one of " + itemList(field);
-            return false;
-        }
-        return true;
-    case FieldKind::address:
-        if (!isStrictAddress(value)) {
-            error = name + ": \"" + value + "\" is not an address: " + addressForm;
-            return false;
-        }
-        out.text = value;
-        return true;
-    case FieldKind::number:
-        if (const std::optional<int> number = strictNumber(value, field.maxNumber)) {
-            out.text = std::to_string(*number);
-            return true;
-        }
-        error = name + ": \"" + value + "\" is not " + numberForm(field);
-        return false;
-    default:
-        break;
+    const CameraField* found = findField(name);
+    if (found == nullptr) {
+        std::abort();
     }
-    const std::optional<std::string> bytes = protocol::utf8ToCameraText(value);
-    if (!bytes) {
-        error = name + ": only characters of " + std::string(protocol::kCodePageName) +
-                " can be sent to a camera";
-        return false;
-    }
-    // A zero byte would end the text early on the camera and in the comparison with its value.
-    if (bytes->find('\0') != std::string::npos) {
-        error = name + ": a text cannot hold a zero character";
-        return false;
-    }
-    // The window's edits take no more than this, and cutting the text would send something
-    // else than was asked for. A longer text can still be a camera's own one, which is kept as it
-    // is, so texts are judged against each camera's own by collectSettings; a password never is.
-    if (field.kind == FieldKind::password && bytes->size() > field.maxLength) {
-        error = name + ": at most " + std::to_string(field.maxLength) + " characters";
-        return false;
-    }
-    out.text = *bytes;
-    return true;
+    return *found;
 }
 
-bool parseAssignment(const std::string& argument, FieldChange& out, std::string& error)
+const std::vector<const CameraField*>& checkedFields()
 {
-    const std::size_t equals = argument.find('=');
-    if (equals == std::string::npos) {
-        error = "\"" + argument + "\" is not FIELD=VALUE";
-        return false;
-    }
-    const std::string name = argument.substr(0, equals);
-    const CameraField* field = findField(name);
-    if (field == nullptr) {
-        error = "unknown field \"" + name + "\"";
-        return false;
-    }
-    return makeChange(*field, argument.substr(equals + 1), out, error);
-}
-
-void applyChange(SettingsValues& values, const FieldChange& change)
-{
-    const CameraField& field = *change.field;
-    if (field.kind == FieldKind::choice) {
-        values.*field.choice = change.index;
-    } else if (field.kind != FieldKind::shown) {
-        values.*field.text = change.text;
-    }
-}
-
-std::optional<std::string> collectChanges(const protocol::CameraRecord& record,
-                                          const std::vector<FieldChange>& changes,
-                                          SettingsValues& values, protocol::ParameterPacket& packet)
-{
-    values = valuesOf(record);
-    for (const FieldChange& change : changes) {
-        applyChange(values, change);
-    }
-    return collectSettings(values, record, packet);
-}
-
-std::optional<std::string> refusedOnTheirOwn(const std::vector<FieldChange>& changes)
-{
-    // Hour 12 and minute 30 keep the check of the time from refusing an hour or a minute given
-    // alone, which a camera's own other half may well allow.
-    SettingsValues values;
-    for (const CameraField& field : cameraFields()) {
-        if (field.kind == FieldKind::choice) {
-            values.*field.choice = 0;
-        } else if (field.kind == FieldKind::address) {
-            values.*field.text = "0.0.0.0";
-        }
-    }
-    values.txtHour = "12";
-    values.txtMinute = "30";
-    values.txtTriggerCount = "0";
-    for (const FieldChange& change : changes) {
-        if (change.field->kind != FieldKind::text) {
-            applyChange(values, change);
-        }
-    }
-    const protocol::CameraRecord none{};
-    protocol::ParameterPacket packet;
-    auto refused = collectSettings(values, none, packet);
-    wipePasswords(values);
-    protocol::wipe(packet);
-    return refused;
-}
-
-SettingsValues valuesOf(const protocol::CameraRecord& record)
-{
-    SettingsValues values = decodeCameraRecord(record);
-    for (const CameraField& field : cameraFields()) {
-        if (field.kind == FieldKind::choice) {
-            int& index = values.*field.choice;
-            if (index < 0 || index >= static_cast<int>(field.items.size())) {
-                index = -1;
+    static const std::vector<const CameraField*> checked = [] {
+        std::vector<const CameraField*> list;
+        for (const CameraField& field : cameraFields()) {
+            if (field.check != Check::none) {
+                list.push_back(&field);
             }
         }
-    }
-    return values;
+        std::sort(list.begin(), list.end(), [](const CameraField* a, const CameraField* b) {
+            return a->checkOrder < b->checkOrder;
+        });
+        return list;
+    }();
+    return checked;
 }
 
-std::optional<std::string> shownValue(const CameraField& field, const SettingsValues& values)
+const char* const addressForm =
+    "four numbers from 0 to 255 joined by full stops, without leading zeros, such as 192.168.0.20";
+
+std::string numberForm(const CameraField& field)
 {
-    if (field.kind == FieldKind::choice) {
-        const int index = values.*field.choice;
-        if (index < 0 || index >= static_cast<int>(field.items.size())) {
-            return std::nullopt;
-        }
-        return field.items[static_cast<std::size_t>(index)];
-    }
-    return protocol::cameraTextToUtf8(values.*field.text);
+    return "a whole number from 0 to " + std::to_string(field.maxNumber) + ", in digits only";
 }
 
 } // namespace settings

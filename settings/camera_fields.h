@@ -1,13 +1,17 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "protocol/packets.h"
 #include "settings/settings_values.h"
 
+// One description of each camera field, in one table: what the camera reports and takes, where
+// its bytes lie, how Save checks it and which control of the window shows it. Decoding a record
+// onto the pages, reading them back, the checks, packing, the command line's listings and the
+// settings file all walk this table; a new field is a row here, its member in SettingsValues and
+// its control in the window's form.
 namespace settings {
 
 enum class FieldKind {
@@ -19,67 +23,63 @@ enum class FieldKind {
     choice,   // a radio group
 };
 
-// One setting of the pages, under the camera record's name for it, with the member of the
-// pages' values that holds it.
-struct CameraField {
-    const char* name;
-    const char* page;
-    FieldKind kind;
-    std::string SettingsValues::*text = nullptr; // every kind but choice
-    int SettingsValues::*choice = nullptr;       // choice only
-    std::vector<std::string> items;              // choice only
-    std::size_t maxLength = 0;                   // text and password
-    int maxNumber = 0;                           // number only; the least is 0
+// How a shown field's bytes read.
+enum class Shown {
+    mac,     // six bytes
+    address, // four bytes
+    text,    // zero-terminated, at most areaWidth bytes
 };
 
-// In the order of the pages, as the window shows them.
+// Save's checks of one field, made in the order of the fields' checkOrder.
+enum class Check {
+    none,
+    fourNumbers,     // the window's reading of the address must find exactly four numbers
+    noneOrFour,      // no number at all (no address, sent as 0.0.0.0) or exactly four
+    inRange,         // the integer reading lies within 0 to maxNumber
+    fitsOrCameraOwn, // no longer than maxLength, unless it is the camera's own text
+};
+
+// Where a choice's item index lies in its byte: `width` bits from bit `shift` (bit 0 the lowest).
+struct Bits {
+    unsigned shift = 0;
+    unsigned width = 8;
+};
+
+inline constexpr std::size_t kNowhere = static_cast<std::size_t>(-1);
+
+struct CameraField {
+    const char* name;  // the settings file's and the command line's name
+    const char* label; // what messages call the field: the check's label, or the caption
+    const char* page;  // the page that shows it
+    FieldKind kind;
+    const char* control; // the objectName of the control that shows it
+    // The member of the pages' values that holds it: text for every kind but choice.
+    std::string SettingsValues::*text = nullptr;
+    int SettingsValues::*choice = nullptr;
+    std::size_t answerAt = kNowhere; // offset in the camera's answer (and record)
+    std::size_t packetAt = kNowhere; // offset in the parameter packet
+    // Counted texts: bytes of the area after the length byte; a shown text: its area's width.
+    std::size_t areaWidth = 0;
+    std::size_t maxLength = 0; // texts and passwords: the most characters typed and sent
+    Shown shownAs = Shown::text;
+    Bits bits{};                      // choices: their bits of the byte at answerAt and packetAt
+    std::vector<std::string> items{}; // choices: the items, index 0 first
+    int maxNumber = 0;                // numbers: the largest; the least is 0
+    Check check = Check::none;
+    int checkOrder = 0; // the place of the check among Save's, from 1
+    int tabOrder = 0;   // the place of the control in its page's tab order, from 0
+};
+
+// In the order of the pages, as the window and `show` list them.
 const std::vector<CameraField>& cameraFields();
-const CameraField* findField(const std::string& name);
+const CameraField* findField(std::string_view name);
+// The row of a field the program names itself; an unknown name is a fault of the program.
+const CameraField& field(std::string_view name);
+// The fields Save checks, in the order it checks them.
+const std::vector<const CameraField*>& checkedFields();
 
 // What an address and a number field take, for messages and the help.
 extern const char* const addressForm;
 std::string numberForm(const CameraField& field);
-
-// A checked value for one field: a text already in the camera's bytes, or a choice's index.
-struct FieldChange {
-    const CameraField* field = nullptr;
-    std::string text;
-    int index = -1;
-};
-
-// The value as typed (UTF-8). Texts must fit the cameras' code page and passwords their field;
-// choices are an item's text (any case, the colon optional) or its number. Addresses and numbers
-// are read more strictly than the window's edits, which take "10.0.0.300" as 10.0.0.44 and "7x"
-// as 7: an address is four numbers from 0 to 255 without leading zeros, joined by full stops; a
-// number is digits only, within its field's range. Either is kept in its canonical form ("07" as
-// "7"). The window's own checks of the values together come after, where a text longer than its
-// field passes only as the camera's own.
-bool makeChange(const CameraField& field, const std::string& value, FieldChange& out,
-                std::string& error);
-
-// "FIELD=VALUE", a change as the command line writes it.
-bool parseAssignment(const std::string& argument, FieldChange& out, std::string& error);
-
-void applyChange(SettingsValues& values, const FieldChange& change);
-
-// What `set` and `apply` do for each camera, as Save does it: the pages filled from the record
-// (valuesOf), the changes put in, the values checked and packed. Returns the label of the first
-// check that fails (the packet is then of no use), or nothing. `values` holds the passwords given.
-std::optional<std::string> collectChanges(const protocol::CameraRecord& record,
-                                          const std::vector<FieldChange>& changes,
-                                          SettingsValues& values,
-                                          protocol::ParameterPacket& packet);
-
-// The label of the first check the changes fail on their own, before any camera is known: with
-// values that pass every check for the rest. Texts are left out, since one longer than its field
-// passes as a camera's own, so only each camera's text can judge it.
-std::optional<std::string> refusedOnTheirOwn(const std::vector<FieldChange>& changes);
-
-// What the pages show for a record when they are first filled: a radio value without an item
-// leaves its group with no choice.
-SettingsValues valuesOf(const protocol::CameraRecord& record);
-
-// The value as the pages show it (UTF-8); nothing for a radio group with no choice.
-std::optional<std::string> shownValue(const CameraField& field, const SettingsValues& values);
 
 } // namespace settings

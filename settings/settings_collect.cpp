@@ -1,17 +1,20 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <optional>
 #include <string>
 
 #include "protocol/packets.h"
 #include "protocol/wipe.h"
+#include "settings/camera_fields.h"
 #include "settings/settings_values.h"
 
 namespace settings {
 
 namespace {
+
+// Hour 0 with a minute below 3 is refused: the camera cannot send its time e-mail then.
+const char* const kEarlyTimeLabel = "Time e-mail: 23:59 ~ 00:03";
 
 bool isBlank(char c)
 {
@@ -50,134 +53,94 @@ bool scanNumber(const std::string& text, std::size_t& pos, std::uint32_t& value)
     return true;
 }
 
-std::optional<std::string> readAddress(const std::string& text, const char* label,
-                                       protocol::ParameterPacket& packet, std::size_t fieldOffset)
+// Whether the field's value passes its check.
+bool passes(const CameraField& field, const SettingsValues& values,
+            const protocol::CameraRecord& selected)
 {
-    protocol::Ipv4Bytes address{};
-    if (readDottedQuad(text, address) != 4) {
-        return label;
+    const std::string& value = values.*field.text;
+    net::Ipv4Bytes address{};
+    switch (field.check) {
+    case Check::fourNumbers:
+        return readLenientIpv4(value, address) == 4;
+    case Check::noneOrFour: {
+        const int count = readLenientIpv4(value, address);
+        return count == 0 || count == 4;
     }
-    for (std::size_t i = 0; i < address.size(); ++i) {
-        packet.bytes[fieldOffset + i] = address[i];
+    case Check::inRange: {
+        const int number = readInteger(value);
+        return number >= 0 && number <= field.maxNumber;
+    }
+    case Check::fitsOrCameraOwn:
+        return value.size() <= field.maxLength ||
+               protocol::isCameraText(selected, field.answerAt, field.areaWidth, field.maxLength,
+                                      value);
+    case Check::none:
+        break;
+    }
+    return true;
+}
+
+std::optional<std::string> firstRefusal(const SettingsValues& values,
+                                        const protocol::CameraRecord& selected)
+{
+    for (const CameraField* field : checkedFields()) {
+        if (!passes(*field, values, selected)) {
+            return field->label;
+        }
+        if (field->text == &SettingsValues::minute && readInteger(values.hour) == 0 &&
+            readInteger(values.minute) < 3) {
+            return kEarlyTimeLabel;
+        }
     }
     return std::nullopt;
 }
 
-std::optional<std::string> packSettings(const SettingsValues& values,
-                                        const protocol::CameraRecord& selected,
-                                        protocol::ParameterPacket& packet)
+// The item index into its bits. A group with no chosen item has index -1, which masking makes
+// all ones: the network type goes out as 255, the brightness and quality bits as 3. The
+// resolution is the exception: any item but VGA, none included, is QVGA.
+std::uint8_t choiceBits(const CameraField& field, int index)
 {
-    namespace offset = protocol::offset;
-    namespace maxLength = protocol::maxLength;
+    if (field.choice == &SettingsValues::imageResolution) {
+        index = index == 0 ? 0 : 1;
+    }
+    const unsigned mask = (1u << field.bits.width) - 1;
+    return static_cast<std::uint8_t>((static_cast<unsigned>(index) & mask) << field.bits.shift);
+}
+
+void pack(const CameraField& field, const SettingsValues& values,
+          const protocol::CameraRecord& selected, protocol::ParameterPacket& packet)
+{
     auto& bytes = packet.bytes;
-
-    protocol::beginParameterPacket(packet, selected);
-
-    // A group with no chosen item has index -1: the network type then goes out as 255, and the
-    // brightness and quality bits as 3, which is what masking -1 to two bits gives. Any
-    // resolution but VGA, none included, is QVGA.
-    bytes[offset::networkType] = static_cast<std::uint8_t>(values.optNetworkType);
-    const int resolution = values.optImageResolution == 0 ? 0 : 1;
-    bytes[offset::imageFlags] =
-        protocol::packImageFlags(values.optUpsideDown, values.optImageBrightness,
-                                 values.optAntiFlicker, values.optImageQuality, resolution);
-
-    if (auto failed = readAddress(values.txtIpAddress2, "IP Address", packet, offset::ipAddress)) {
-        return failed;
+    const std::size_t at = field.packetAt;
+    switch (field.kind) {
+    case FieldKind::choice:
+        bytes[at] |= choiceBits(field, values.*field.choice);
+        break;
+    case FieldKind::address: {
+        // No number at all leaves 0.0.0.0, where the check allows it.
+        net::Ipv4Bytes address{};
+        readLenientIpv4(values.*field.text, address);
+        std::copy(address.begin(), address.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        break;
     }
-    if (auto failed =
-            readAddress(values.txtSubnetMask2, "Subnet Mask", packet, offset::subnetMask)) {
-        return failed;
+    case FieldKind::number:
+        bytes[at] = static_cast<std::uint8_t>(readInteger(values.*field.text));
+        break;
+    case FieldKind::text:
+        protocol::encodeText(packet, at, field.areaWidth, field.maxLength, values.*field.text,
+                             selected);
+        break;
+    case FieldKind::password:
+        protocol::encodePassword(packet, at, field.areaWidth, field.maxLength, values.*field.text);
+        break;
+    case FieldKind::shown:
+        break;
     }
-    if (auto failed = readAddress(values.txtGateway2, "Gateway", packet, offset::gateway)) {
-        return failed;
-    }
-    if (auto failed = readAddress(values.txtDnsServer2, "DNS Server", packet, offset::dnsServer)) {
-        return failed;
-    }
-
-    // A text longer than its field goes out only as the camera's own, which is then kept; any
-    // other would be cut, so it is refused instead.
-    struct Text {
-        const char* label;
-        std::size_t fieldOffset;
-        std::size_t maxChars;
-        const std::string& value;
-    };
-    const Text texts[] = {
-        {"PPPoE User Name", offset::adslUserName, maxLength::adslUserName, values.txtAdslUserName},
-        {"SMTP Domain Name", offset::smtpDomain, maxLength::smtpDomain, values.txtSmtpDomain},
-        {"E-mail Sender", offset::emailSender, maxLength::emailSender, values.txtEmailSender},
-        {"E-mail Receiver", offset::emailReceiver, maxLength::emailReceiver,
-         values.txtEmailReceiver},
-        {"E-mail Copy", offset::emailCopy, maxLength::emailCopy, values.txtEmailCopy},
-        {"E-mail Account", offset::emailAccount, maxLength::emailAccount, values.txtEmailAccount},
-        {"Camera Description", offset::cameraDescription, maxLength::cameraDescription,
-         values.txtCameraDescription2},
-        {"DDNS User Name", offset::ddnsUserName, maxLength::ddnsUserName, values.txtDdnsUserName},
-        {"DDNS Domain Name", offset::ddnsDomainName, maxLength::ddnsDomainName,
-         values.txtDdnsDomainName},
-    };
-    for (const Text& text : texts) {
-        if (text.value.size() > text.maxChars &&
-            !protocol::isCameraText(selected, text.fieldOffset, text.maxChars, text.value)) {
-            return text.label;
-        }
-        protocol::encodeText(packet, text.fieldOffset, text.maxChars, text.value, selected);
-    }
-
-    auto password = [&](std::size_t fieldOffset, std::size_t maxChars, const std::string& value) {
-        protocol::encodePassword(packet, fieldOffset, maxChars, value);
-    };
-    password(offset::adslPassword, maxLength::adslPassword, values.txtAdslPassword);
-    password(offset::ddnsPassword, maxLength::ddnsPassword, values.txtDdnsPassword);
-    password(offset::emailPassword, maxLength::emailPassword, values.txtEmailPassword);
-    password(offset::adminPassword, maxLength::adminPassword, values.txtAdminPassword);
-    password(offset::newAdminPassword, maxLength::newAdminPassword, values.txtNewAdminPassword);
-    password(offset::userPassword, maxLength::userPassword, values.txtUserPassword);
-    password(offset::newUserPassword, maxLength::newUserPassword, values.txtNewUserPassword);
-
-    // An SMTP server given by name leaves the address box empty (or holding the name): no number
-    // at all means "no address", only a half-typed address is an error.
-    protocol::Ipv4Bytes smtp{};
-    const int smtpCount = readDottedQuad(values.txtSmtpIpAddress, smtp);
-    if (smtpCount != 0 && smtpCount != 4) {
-        return "SMTP IP Address";
-    }
-    for (std::size_t i = 0; i < smtp.size(); ++i) {
-        bytes[offset::packetSmtpIpAddress + i] = smtp[i];
-    }
-
-    // Checked whether or not the time e-mail is on: the camera stores the time either way.
-    const int hour = readInteger(values.txtHour);
-    const int minute = readInteger(values.txtMinute);
-    if (hour < 0 || hour > 23) {
-        return "Time e-mail: Hour";
-    }
-    if (minute < 0 || minute > 59) {
-        return "Time e-mail: Minute";
-    }
-    if (hour == 0 && minute < 3) {
-        return "Time e-mail: 23:59 ~ 00:03";
-    }
-    bytes[offset::packetHour] = static_cast<std::uint8_t>(hour);
-    bytes[offset::packetMinute] = static_cast<std::uint8_t>(minute);
-
-    const int triggerCount = readInteger(values.txtTriggerCount);
-    if (triggerCount < 0 || triggerCount > 99) {
-        return "E-mail Trigger Count";
-    }
-    bytes[offset::packetTriggerCount] = static_cast<std::uint8_t>(triggerCount);
-
-    bytes[offset::optionFlags] = protocol::packOptionFlags(
-        values.optSmtpServerType, values.optTimeEmail, values.optEmailAuthentication,
-        values.optMotionImage, values.optUserPassword);
-    return std::nullopt;
 }
 
 } // namespace
 
-int readDottedQuad(const std::string& text, protocol::Ipv4Bytes& out)
+int readLenientIpv4(const std::string& text, net::Ipv4Bytes& out)
 {
     std::size_t pos = 0;
     int count = 0;
@@ -222,21 +185,27 @@ std::optional<std::string> collectSettings(const SettingsValues& values,
                                            const protocol::CameraRecord& selected,
                                            protocol::ParameterPacket& packet)
 {
-    auto failed = packSettings(values, selected, packet);
-    if (failed) {
-        // The half-built packet may already hold passwords; it must not outlive the refusal.
-        protocol::wipe(packet);
+    // Every check before any byte: a refused Save leaves no password in the packet.
+    protocol::wipe(packet);
+    if (auto refused = firstRefusal(values, selected)) {
+        return refused;
     }
-    return failed;
+    protocol::beginParameterPacket(packet, selected);
+    for (const CameraField& field : cameraFields()) {
+        if (field.packetAt != kNowhere) {
+            pack(field, values, selected, packet);
+        }
+    }
+    return std::nullopt;
 }
 
 void wipePasswords(SettingsValues& values)
 {
-    for (std::string* password :
-         {&values.txtAdslPassword, &values.txtDdnsPassword, &values.txtEmailPassword,
-          &values.txtAdminPassword, &values.txtNewAdminPassword, &values.txtUserPassword,
-          &values.txtNewUserPassword})
-        protocol::wipe(*password);
+    for (const CameraField& field : cameraFields()) {
+        if (field.kind == FieldKind::password) {
+            protocol::wipe(values.*field.text);
+        }
+    }
 }
 
 std::string invalidInputMessage(const std::string& label)

@@ -1,78 +1,78 @@
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
+#include "net/address_text.h"
 #include "protocol/packets.h"
+#include "settings/camera_fields.h"
 #include "settings/settings_values.h"
 
 namespace settings {
 
 namespace {
 
-struct ResolutionAndQuality {
-    int resolution;
-    int quality;
-};
-
-// The upper four bits of imageFlags as the two groups show them. The values without a pair of items
-// of their own (3, and 7 to 15) show as VGA, High, so both groups always end up with a choice.
-ResolutionAndQuality decodeResolutionAndQuality(std::uint8_t imageFlags)
+net::Ipv4Bytes ipv4At(const protocol::CameraRecord& record, std::size_t at)
 {
-    const int v = imageFlags >> 4;
-    if (v <= 2) {
-        return {0, v};
+    net::Ipv4Bytes address{};
+    std::copy_n(record.bytes.begin() + static_cast<std::ptrdiff_t>(at), address.size(),
+                address.begin());
+    return address;
+}
+
+std::string shownText(const CameraField& field, const protocol::CameraRecord& record)
+{
+    const auto* from = record.bytes.data() + field.answerAt;
+    switch (field.shownAs) {
+    case Shown::mac:
+        return net::formatMac(protocol::macAddress(record));
+    case Shown::address:
+        return net::formatIpv4(ipv4At(record, field.answerAt));
+    case Shown::text:
+        break;
     }
-    if (v >= 4 && v <= 6) {
-        return {1, v - 4};
-    }
-    return {0, 0};
+    return std::string(from, std::find(from, from + field.areaWidth, std::uint8_t{0}));
+}
+
+int bitsOf(std::uint8_t byte, Bits bits)
+{
+    return (byte >> bits.shift) & ((1 << bits.width) - 1);
 }
 
 } // namespace
 
 SettingsValues decodeCameraRecord(const protocol::CameraRecord& record)
 {
-    using protocol::countedTextValue;
-    namespace offset = protocol::offset;
-
     SettingsValues values;
-    values.txtMacAddress2 = protocol::formatMac(protocol::macAddress(record));
-    values.txtUsedIPAddress = protocol::formatIpv4(protocol::usedIPAddress(record));
-    values.txtFirmwareVersion2 = protocol::firmwareVersion(record);
-    values.txtCameraDescription2 = countedTextValue(record, offset::cameraDescription);
-    values.optMotionImage = protocol::motionImage(record);
-
-    values.optAntiFlicker = protocol::antiFlicker(record);
-    const ResolutionAndQuality rq = decodeResolutionAndQuality(protocol::imageFlags(record));
-    values.optImageResolution = rq.resolution;
-    values.optImageQuality = rq.quality;
-    values.optImageBrightness = protocol::imageBrightness(record);
-    values.optUpsideDown = protocol::upsideDown(record);
-
-    values.optNetworkType = protocol::networkType(record);
-    values.txtIpAddress2 = protocol::formatIpv4(protocol::ipAddress(record));
-    values.txtSubnetMask2 = protocol::formatIpv4(protocol::subnetMask(record));
-    values.txtGateway2 = protocol::formatIpv4(protocol::gateway(record));
-    values.txtDnsServer2 = protocol::formatIpv4(protocol::dnsServer(record));
-    values.txtAdslUserName = countedTextValue(record, offset::adslUserName);
-    values.txtDdnsUserName = countedTextValue(record, offset::ddnsUserName);
-    values.txtDdnsDomainName = countedTextValue(record, offset::ddnsDomainName);
-
-    values.txtSmtpDomain = countedTextValue(record, offset::smtpDomain);
-    values.txtEmailSender = countedTextValue(record, offset::emailSender);
-    values.txtEmailReceiver = countedTextValue(record, offset::emailReceiver);
-    values.txtEmailCopy = countedTextValue(record, offset::emailCopy);
-    values.txtEmailAccount = countedTextValue(record, offset::emailAccount);
-    values.optTimeEmail = protocol::timeEmail(record);
-    values.optEmailAuthentication = protocol::emailAuthentication(record);
-    values.optUserPassword = protocol::userPasswordOn(record);
-    values.txtSmtpIpAddress = protocol::formatIpv4(protocol::smtpIpAddress(record));
-    values.txtHour = std::to_string(protocol::hour(record));
-    values.txtMinute = std::to_string(protocol::minute(record));
-    values.txtTriggerCount = std::to_string(protocol::triggerCount(record));
-    values.optSmtpServerType = protocol::smtpServerType(record);
-
-    // Cameras never report passwords; the seven password members stay empty so that an untouched
-    // box tells the camera to keep its password.
+    for (const CameraField& field : cameraFields()) {
+        const std::size_t at = field.answerAt;
+        switch (field.kind) {
+        case FieldKind::shown:
+            values.*field.text = shownText(field, record);
+            break;
+        case FieldKind::text:
+            values.*field.text = protocol::countedTextValue(record, at);
+            break;
+        case FieldKind::address:
+            values.*field.text = net::formatIpv4(ipv4At(record, at));
+            break;
+        case FieldKind::number:
+            values.*field.text = std::to_string(record.bytes[at]);
+            break;
+        case FieldKind::choice:
+            values.*field.choice = bitsOf(record.bytes[at], field.bits);
+            break;
+        case FieldKind::password:
+            // Cameras never report passwords: an untouched box tells the camera to keep its own.
+            break;
+        }
+    }
+    // The resolution and the quality share the upper four bits: a value without a pair of
+    // items of its own (a quality of 3, or a resolution past QVGA) shows as VGA, High, so that
+    // both groups always end up with a choice.
+    if (values.imageQuality > 2 || values.imageResolution > 1) {
+        values.imageResolution = 0;
+        values.imageQuality = 0;
+    }
     return values;
 }
 

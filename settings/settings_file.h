@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "settings/camera_fields.h"
+#include "settings/field_changes.h"
 #include "settings/settings_values.h"
 
 // The settings file: one JSON object of fields under their names, what `telviq-cli show --json`

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QEvent>
 #include <QIcon>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPainter>
@@ -73,10 +74,23 @@ ThemedFrame::ThemedFrame(QWidget* parent)
       m_minimise(new TitleButton(TitleButtonKind::Minimise, QStringLiteral("titleMinimise"),
                                  QStringLiteral("Minimise"), this))
 {
-    // The control box has no window menu behind it, so its click goes nowhere.
+    connect(m_controlBox, &QAbstractButton::clicked, this, [this] { showSystemMenu(); });
     connect(m_close, &QAbstractButton::clicked, this, [this] { window()->close(); });
     connect(m_minimise, &QAbstractButton::clicked, this, [this] { window()->showMinimized(); });
     watchWindow();
+}
+
+// The window's own menu, as the platform's frame would give it: the window keeps its size, so
+// only minimising and closing are left.
+void ThemedFrame::showSystemMenu()
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("systemMenu"));
+    QWidget* top = window();
+    menu.addAction(QStringLiteral("Minimise"), top, &QWidget::showMinimized);
+    QAction* close = menu.addAction(QStringLiteral("Close"), top, &QWidget::close);
+    close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    menu.exec(m_controlBox->mapToGlobal(QPoint(0, m_controlBox->height())));
 }
 
 QAbstractButton* ThemedFrame::controlBoxButton() const

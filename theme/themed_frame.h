@@ -12,7 +12,8 @@ namespace theme {
 class TitleButton;
 
 // The frame that fills the frameless window: border, body and a title bar with the window's icon
-// and title, its own control-box, close and minimise buttons, and dragging to move the window.
+// and title, its own control-box (the system menu), close and minimise buttons, and dragging to
+// move the window.
 class ThemedFrame : public QWidget {
     Q_OBJECT
 
@@ -37,6 +38,7 @@ protected:
 
 private:
     void watchWindow();
+    void showSystemMenu();
     bool inTitleBar(const QPoint& pos) const;
 
     TitleButton* m_controlBox;

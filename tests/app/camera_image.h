@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "protocol/packets.h"
+#include "tests/support/field_places.h"
 
 namespace fakes {
 
@@ -19,7 +20,7 @@ struct CameraImage {
     {
         std::memcpy(bytes.data(), "MORVAK INFO RESPOND", 19);
         put(protocol::offset::respondMac, {0x00, 0x11, 0x22, 0x33, 0x44, lastMacByte});
-        text(protocol::offset::cameraDescription, description);
+        text(answerAt("cameraDescription"), description);
     }
 
     CameraImage& put(std::size_t at, std::initializer_list<std::uint8_t> values)

@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "net/exceptions.h"
 #include "tests/protocol/scripted_endpoint.h"
+#include "tests/support/field_places.h"
 #include "theme/radio_group.h"
 #include "window_fixture.h"
 
@@ -25,7 +26,7 @@ namespace offset = protocol::offset;
 fakes::CameraImage validCamera(std::uint8_t lastMacByte, const std::string& description)
 {
     fakes::CameraImage camera(lastMacByte, description);
-    camera.put(offset::hour, {8}).put(offset::minute, {30});
+    camera.put(answerAt("hour"), {8}).put(answerAt("minute"), {30});
     return camera;
 }
 
@@ -57,7 +58,7 @@ fakes::CameraImage cameraAt(std::uint8_t lastMacByte, const std::string& descrip
                             std::initializer_list<std::uint8_t> addressInUse)
 {
     fakes::CameraImage camera = validCamera(lastMacByte, description);
-    camera.put(offset::usedIPAddress, addressInUse);
+    camera.put(answerAt("usedIPAddress"), addressInUse);
     return camera;
 }
 
@@ -79,7 +80,7 @@ std::string countedText(const std::vector<std::uint8_t>& packet, std::size_t at)
 TEST_F(WindowTest, FindListsTheCamerasAndDropsTheCameraOnShow)
 {
     fakes::CameraImage nameless(3);
-    nameless.put(offset::cameraDescription, {255});
+    nameless.put(answerAt("cameraDescription"), {255});
     build();
     camerasAnswer({validCamera(1, "Front door"), validCamera(2, "Garage"), nameless});
     auto* list = control<QTreeWidget>("listIpCamera");
@@ -107,14 +108,14 @@ TEST_F(WindowTest, FindListsTheCamerasAndDropsTheCameraOnShow)
 TEST_F(WindowTest, SelectionShowsTheRecordOfItsRow)
 {
     auto lobby = validCamera(1, "Lobby");
-    lobby.put(offset::networkType, {2})
-        .put(offset::imageFlags, {0x6A})
-        .put(offset::optionFlags, {0x01}) // SMTP by address, time e-mail off
-        .put(offset::usedIPAddress, {203, 0, 113, 21})
-        .put(offset::hour, {200})
-        .text(offset::smtpDomain, "smtp.example.test");
+    lobby.put(answerAt("networkType"), {2})
+        .put(imageFlagsAt(), {0x6A})
+        .put(optionFlagsAt(), {0x01}) // SMTP by address, time e-mail off
+        .put(answerAt("usedIPAddress"), {203, 0, 113, 21})
+        .put(answerAt("hour"), {200})
+        .text(answerAt("smtpDomain"), "smtp.example.test");
     auto yard = validCamera(2, "A&B Yard");
-    yard.put(offset::networkType, {3}).put(offset::imageFlags, {0x76}); // v = 7, brightness 3
+    yard.put(answerAt("networkType"), {3}).put(imageFlagsAt(), {0x76}); // v = 7, brightness 3
     build();
     camerasAnswer({lobby, yard});
     click("cmdFind");
@@ -122,7 +123,7 @@ TEST_F(WindowTest, SelectionShowsTheRecordOfItsRow)
     pages->setCurrentWidget(control("pageNetwork"));
     selectRow(0);
 
-    EXPECT_EQ(selectedCameraIndex, 0);
+    EXPECT_EQ(form->state().selectedCameraIndex, 0);
     EXPECT_TRUE(control("cmdSave")->isEnabled());
     EXPECT_TRUE(pages->isVisible());
     EXPECT_EQ(pages->currentWidget(), control("pageNetwork"));
@@ -144,7 +145,7 @@ TEST_F(WindowTest, SelectionShowsTheRecordOfItsRow)
 
     // Values without an item leave the previous camera's choice.
     selectRow(1);
-    EXPECT_EQ(selectedCameraIndex, 1);
+    EXPECT_EQ(form->state().selectedCameraIndex, 1);
     EXPECT_EQ(caption(control("groupIpCameraInfo")), "A&&B Yard"); // shown, not an access key
     const std::vector<std::pair<const char*, int>> yardItems = {{"optNetworkType", 2},
                                                                 {"optImageBrightness", 1},
@@ -158,7 +159,7 @@ TEST_F(WindowTest, SelectionShowsTheRecordOfItsRow)
 TEST_F(WindowTest, ReselectionRefillsAndDeselectionKeepsEdits)
 {
     auto one = validCamera(1, "One");
-    one.text(offset::emailSender, "cam@example.test");
+    one.text(answerAt("emailSender"), "cam@example.test");
     build();
     camerasAnswer({one, validCamera(2, "Two")});
     click("cmdFind");
@@ -347,9 +348,9 @@ TEST_F(WindowTest, EditsTakeOnlyCharactersACameraCanStore)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Settings write ok!\n");
     const std::vector<std::uint8_t>& packet = endpoint->sent.back().bytes;
-    EXPECT_EQ(countedText(packet, offset::newAdminPassword), "pass\x80\xE9");
-    EXPECT_EQ(countedText(packet, offset::cameraDescription), "Caf\xE9 \x80"
-                                                              "5");
+    EXPECT_EQ(countedText(packet, packetAt("newAdminPassword")), "pass\x80\xE9");
+    EXPECT_EQ(countedText(packet, answerAt("cameraDescription")), "Caf\xE9 \x80"
+                                                                  "5");
 }
 
 TEST_F(WindowTest, ACameraTextLongerThanItsBoxIsShownWholeAndNeverSentCut)
@@ -357,7 +358,7 @@ TEST_F(WindowTest, ACameraTextLongerThanItsBoxIsShownWholeAndNeverSentCut)
     const std::string description = "Warehouse north gate, loading bay 4 (47 chars).";
     ASSERT_EQ(description.size(), 47u);
     auto camera = validCamera(1, description);
-    camera.text(offset::ddnsDomainName, std::string(91, 'd') + ".net");
+    camera.text(answerAt("ddnsDomainName"), std::string(91, 'd') + ".net");
     build();
     camerasAnswer({camera});
     click("cmdFind");
@@ -372,8 +373,8 @@ TEST_F(WindowTest, ACameraTextLongerThanItsBoxIsShownWholeAndNeverSentCut)
     endpoint->respond = acknowledge;
     click("cmdSave");
     ASSERT_EQ(endpoint->sent.back().port, protocol::kParameterPort);
-    EXPECT_EQ(endpoint->sent.back().bytes[offset::cameraDescription], 255);
-    EXPECT_EQ(endpoint->sent.back().bytes[offset::ddnsDomainName], 255);
+    EXPECT_EQ(endpoint->sent.back().bytes[answerAt("cameraDescription")], 255);
+    EXPECT_EQ(endpoint->sent.back().bytes[answerAt("ddnsDomainName")], 255);
 
     // Typing cannot make them longer; shortened but still too long, Save refuses and sends
     // nothing.
@@ -399,8 +400,8 @@ TEST_F(WindowTest, ACameraTextLongerThanItsBoxIsShownWholeAndNeverSentCut)
     EXPECT_EQ(domain->text(), QString(81, QLatin1Char('e')));
     EXPECT_EQ(domain->maxLength(), 81);
     click("cmdSave");
-    EXPECT_EQ(endpoint->sent.back().bytes[offset::ddnsDomainName], 81);
-    EXPECT_EQ(endpoint->sent.back().bytes[offset::cameraDescription], 255);
+    EXPECT_EQ(endpoint->sent.back().bytes[answerAt("ddnsDomainName")], 81);
+    EXPECT_EQ(endpoint->sent.back().bytes[answerAt("cameraDescription")], 255);
 }
 
 TEST_F(WindowTest, RowsWarnInTheirToolTipsAndMenusAndTheMenuActsOnItsRow)
@@ -463,7 +464,7 @@ TEST_F(WindowTest, RowsWarnInTheirToolTipsAndMenusAndTheMenuActsOnItsRow)
 TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)
 {
     auto yard = validCamera(2, "Yard");
-    yard.text(offset::emailSender, "yard@example.test").put(offset::imageFlags, {0x10});
+    yard.text(answerAt("emailSender"), "yard@example.test").put(imageFlagsAt(), {0x10});
     build();
     camerasAnswer({validCamera(1, "Front door"), yard});
     click("cmdFind");
@@ -483,7 +484,7 @@ TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)
     EXPECT_TRUE(boxes.shown[0].text.contains(QLatin1String("line 3, column 3: minute: ")))
         << boxes.shown[0].text.toStdString();
     EXPECT_EQ(boxes.shown[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(selectedCameraIndex, 0);
+    EXPECT_EQ(form->state().selectedCameraIndex, 0);
     EXPECT_EQ(sender->text(), "typed@example.test");
     EXPECT_EQ(control<QLineEdit>("txtHour")->text(), "8");
 
@@ -495,7 +496,7 @@ TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)
     ASSERT_EQ(boxes.shown.size(), 1u) << boxes.shown.back().text.toStdString();
     ASSERT_EQ(fileDialogs.shown.size(), 2u);
     EXPECT_FALSE(fileDialogs.shown[1].saving);
-    EXPECT_EQ(selectedCameraIndex, 1);
+    EXPECT_EQ(form->state().selectedCameraIndex, 1);
     EXPECT_EQ(caption(control("groupIpCameraInfo")), "Yard");
     EXPECT_EQ(control<QLineEdit>("txtCameraDescription2")->text(), "Yard east");
     EXPECT_EQ(control<QLineEdit>("txtHour")->text(), "9");
@@ -510,11 +511,11 @@ TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, "Settings write ok!\n");
     const std::vector<std::uint8_t>& packet = endpoint->sent.back().bytes;
-    EXPECT_EQ(packet[offset::parameterMac + 5], 0x02);
-    EXPECT_EQ(countedText(packet, offset::cameraDescription), "Yard east");
-    EXPECT_EQ(countedText(packet, offset::adminPassword), "pw");
-    EXPECT_EQ(packet[offset::emailSender], protocol::kKeepMarker);
-    EXPECT_EQ(packet[offset::packetHour], 9);
+    EXPECT_EQ(packet[protocol::offset::parameterMac + 5], 0x02);
+    EXPECT_EQ(countedText(packet, answerAt("cameraDescription")), "Yard east");
+    EXPECT_EQ(countedText(packet, packetAt("adminPassword")), "pw");
+    EXPECT_EQ(packet[answerAt("emailSender")], protocol::kKeepMarker);
+    EXPECT_EQ(packet[packetAt("hour")], 9);
 }
 
 TEST_F(WindowTest, ASettingsFileTheWindowSavesMakesTelviqCliSendWhatSaveSends)

@@ -37,9 +37,6 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        cameraTable = {};
-        hostAdapterInfo = {};
-        selectedCameraIndex = 0;
         adapters.answers = {{fakes::ethernetAdapter("eth0", "198.51.100.7")}};
         adapters.parameters = {"pc1", "example.test", "198.51.100.53"};
         app::setMessageBoxHook(&boxes);
@@ -61,7 +58,10 @@ protected:
     {
         auto fake = std::make_unique<fakes::FakeEndpoint>();
         endpoint = fake.get();
-        form = std::make_unique<TForm1>(adapters, std::move(fake), endpoint->ticks());
+        WindowOptions options;
+        options.endpoint = std::move(fake);
+        options.ticks = endpoint->ticks();
+        form = std::make_unique<TForm1>(adapters, std::move(options));
         form->show();
     }
 

@@ -10,6 +10,10 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "settings/camera_fields.h"
+#include "telviq_version.h"
+#include "tests/support/field_places.h"
+#include "tests/support/form_file.h"
 #include "theme/radio_group.h"
 #include "window_fixture.h"
 
@@ -77,8 +81,8 @@ QString captionOfEdit(const QLineEdit* edit, const QWidget* form)
 TEST_F(WindowTest, CreationLeavesNoCameraShownWithTheAdapterFacts)
 {
     build();
-    EXPECT_EQ(searchListenSeconds, 1u);
-    EXPECT_EQ(ackWaitSeconds, 10);
+    EXPECT_EQ(form->state().searchListenSeconds, 1u);
+    EXPECT_EQ(form->state().ackWaitSeconds, 10);
     EXPECT_FALSE(control("IpCameraInfoPage")->isVisible());
     EXPECT_FALSE(control("cmdSave")->isEnabled());
     EXPECT_EQ(control<QTabWidget>("IpCameraInfoPage")->currentWidget(), control("pageMain"));
@@ -94,81 +98,48 @@ TEST_F(WindowTest, CreationLeavesNoCameraShownWithTheAdapterFacts)
         EXPECT_EQ(group->itemIndex(), -1) << group->objectName().toStdString();
 }
 
+// Built and filled, the window still stands as its form file has it: every control in its place
+// and parent, with its caption, items and tool tip.
 TEST_F(WindowTest, ControlsSitWhereTheFormPutsThem)
 {
     build();
-    EXPECT_EQ(form->objectName(), "Form1");
-    EXPECT_EQ(form->windowTitle(), "TELVIQ Utility v1.6");
     EXPECT_TRUE(form->windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_EQ(form->minimumSize(), QSize(741, 419));
-    EXPECT_EQ(form->maximumSize(), QSize(741, 419));
+    const std::vector<FormWidget> file = readFormFile();
+    ASSERT_EQ(file.front().name, form->objectName());
+    EXPECT_EQ(form->minimumSize(), file.front().geometry.size());
+    EXPECT_EQ(form->maximumSize(), file.front().geometry.size());
+    EXPECT_EQ(form->windowTitle(),
+              file.front().strings.at("windowTitle").arg(QLatin1String(version::kMajorMinor)));
 
-    struct Place {
-        const char* name;
-        const char* parent;
-        QRect geometry;
-        const char* caption;
-    };
-    const std::vector<Place> places = {
-        {"suiForm1", "Form1", {1, 0, 739, 418}, nullptr},
-        {"groupPcNetwork", "suiForm1", {8, 32, 233, 209}, "PC Network Adapter Information"},
-        {"lblMacAddress", "groupPcNetwork", {8, 67, 73, 17}, "Mac Address:"},
-        {"groupCameraList", "suiForm1", {8, 248, 235, 145}, "TELVIQ on LAN"},
-        {"listIpCamera", "groupCameraList", {8, 24, 217, 105}, nullptr},
-        {"groupIpCameraInfo", "suiForm1", {248, 32, 473, 345}, nullptr},
-        {"cmdFind", "suiForm1", {337, 384, 96, 23}, "&Find"},
-        {"cmdSave", "suiForm1", {472, 384, 80, 23}, "&Save"},
-        {"cmdExit", "suiForm1", {600, 384, 80, 23}, "E&xit"},
-        {"IpCameraInfoPage", "groupIpCameraInfo", {8, 16, 449, 321}, nullptr},
-        {"txtCameraDescription2", "pageMain", {169, 113, 261, 19}, nullptr},
-        {"optImageQuality", "pageImage", {56, 108, 121, 89}, "Image Quality"},
-        {"txtGateway2", "suiGroupBox1", {80, 102, 121, 19}, nullptr},
-        {"Label8", "suiGroupBox3", {10, 69, 69, 17}, "Domain Name:"},
-        {"txtSmtpIpAddress", "pageEmail", {152, 45, 217, 19}, nullptr},
-        {"Label15", "pageEmail", {48, 179, 97, 17}, "E-mail Password"},
-        {"txtHour", "optTimeEmail", {102, 25, 49, 19}, nullptr},
-        {"Label17", "pagePassword", {40, 41, 145, 17}, "New Administrator Password:"},
-    };
-    for (const Place& place : places) {
-        const QWidget* widget = control(place.name);
-        EXPECT_EQ(widget->parentWidget()->objectName(), place.parent) << place.name;
-        EXPECT_EQ(widget->geometry(), place.geometry) << place.name;
-        if (place.caption) {
-            EXPECT_EQ(captionOf(widget), place.caption) << place.name;
+    auto* pages = control<QTabWidget>("IpCameraInfoPage");
+    for (const FormWidget& expected : file) {
+        if (expected.parent.isEmpty())
+            continue;
+        SCOPED_TRACE(expected.name.toStdString());
+        const QWidget* widget = control(expected.name.toLatin1().constData());
+        EXPECT_EQ(widget->metaObject()->className(), expected.className);
+        if (expected.parent == pages->objectName()) {
+            // A page, placed by its page control: its tab says its caption.
+            EXPECT_EQ(pages->tabText(pages->indexOf(const_cast<QWidget*>(widget))),
+                      expected.strings.at("tab"));
+            continue;
+        }
+        EXPECT_EQ(widget->parentWidget()->objectName(), expected.parent);
+        EXPECT_EQ(widget->geometry(), expected.geometry);
+        EXPECT_EQ(widget->toolTip(),
+                  expected.strings.count("toolTip") ? expected.strings.at("toolTip") : QString());
+        // A caption the form leaves empty is the program's to set.
+        for (const char* caption : {"text", "title"}) {
+            if (expected.strings.count(caption) && !expected.strings.at(caption).isEmpty() &&
+                !qobject_cast<const QLineEdit*>(widget)) {
+                EXPECT_EQ(captionOf(widget), expected.strings.at(caption));
+            }
+        }
+        if (const auto* group = qobject_cast<const theme::RadioGroup*>(widget)) {
+            EXPECT_EQ(group->items(), expected.items);
         }
     }
-    EXPECT_EQ(control("cmdFind")->toolTip(), "Find all available TELVIQ on LAN");
-    EXPECT_EQ(control("cmdSave")->toolTip(), "Save settings to current TELVIQ");
-    EXPECT_TRUE(control("cmdExit")->toolTip().isEmpty());
-
-    // Five pages, each below a tab strip 34 high.
-    auto* pages = control<QTabWidget>("IpCameraInfoPage");
-    const QStringList tabs = {"Main", "Image Parameter", "Network Config", "E-mail Config",
-                              "Password"};
-    ASSERT_EQ(pages->count(), 5);
-    pages->show();
-    for (int i = 0; i < 5; ++i) {
-        pages->setCurrentIndex(i);
-        EXPECT_EQ(pages->tabText(i), tabs[i]);
-        EXPECT_EQ(QRect(pages->widget(i)->mapTo(pages, QPoint()), pages->widget(i)->size()),
-                  QRect(0, 34, 449, 287));
-    }
-
-    const std::vector<std::pair<const char*, QStringList>> radioItems = {
-        {"optMotionImage", {"Off", "On"}},
-        {"optAntiFlicker", {"60 Hz", "50 Hz"}},
-        {"optImageResolution", {"VGA (640x480)", "QVGA (320x240)"}},
-        {"optImageQuality", {"High", "Middle", "Low"}},
-        {"optImageBrightness", {"High", "Middle", "Low"}},
-        {"optUpsideDown", {"Normal", "Upside-down"}},
-        {"optNetworkType", {"Fixed IP", "PPPoE", "DHCP"}},
-        {"optSmtpServerType", {"SMTP Domain Name:", "SMTP IP Address:"}},
-        {"optTimeEmail", {"Off", "On"}},
-        {"optEmailAuthentication", {"Off", "On"}},
-        {"optUserPassword", {"Off", "On"}}};
-    EXPECT_EQ(form->findChildren<theme::RadioGroup*>().size(), qsizetype(radioItems.size()));
-    for (const auto& [name, items] : radioItems)
-        EXPECT_EQ(control<theme::RadioGroup>(name)->items(), items) << name;
+    EXPECT_EQ(pages->count(), 5);
 
     auto* list = control<QTreeWidget>("listIpCamera");
     EXPECT_EQ(list->headerItem()->text(1), "Camera Description");
@@ -226,42 +197,42 @@ TEST_F(WindowTest, ControlsAreNamedByTheirCaptions)
     }
 }
 
+// The edits keep the states the form gives them, and the camera's take no more characters than
+// their fields hold.
 TEST_F(WindowTest, EditStatesAndInputLimits)
 {
     build();
-    const std::set<std::string> disabled = {
-        "txtHostName",      "txtAdapterName",     "txtMacAddress", "txtIpAddress",
-        "txtSubnetMask",    "txtGateway",         "txtDnsServer",  "txtMacAddress2",
-        "txtUsedIPAddress", "txtFirmwareVersion2"};
-    const std::set<std::string> masked = {
-        "txtAdslPassword",     "txtDdnsPassword", "txtEmailPassword",  "txtAdminPassword",
-        "txtNewAdminPassword", "txtUserPassword", "txtNewUserPassword"};
-    const auto edits = form->findChildren<QLineEdit*>(QRegularExpression("^txt"));
-    EXPECT_EQ(edits.size(), 34);
-    for (QLineEdit* edit : edits) {
-        const std::string name = edit->objectName().toStdString();
-        EXPECT_EQ(edit->isEnabled(), disabled.count(name) == 0) << name;
-        EXPECT_EQ(edit->echoMode() == QLineEdit::Password, masked.count(name) == 1) << name;
+    for (const FormWidget& expected : readFormFile()) {
+        if (expected.className != QLatin1String("QLineEdit"))
+            continue;
+        const auto* edit = control<QLineEdit>(expected.name.toLatin1().constData());
+        EXPECT_EQ(edit->isEnabled(), expected.enabled) << expected.name.toStdString();
+        EXPECT_EQ(edit->echoMode() == QLineEdit::Password, expected.password)
+            << expected.name.toStdString();
     }
 
     // Typing stops at the limit; edits without one take a long text, disabled ones nothing.
-    const std::vector<std::pair<const char*, int>> typed = {
-        {"txtCameraDescription2", 40}, {"txtDdnsDomainName", 81},  {"txtDdnsPassword", 21},
-        {"txtAdslUserName", 30},       {"txtEmailCopy", 40},       {"txtEmailPassword", 20},
-        {"txtAdminPassword", 10},      {"txtNewUserPassword", 10}, {"txtHour", 100},
-        {"txtIpAddress2", 100},        {"txtMacAddress2", 0},      {"txtHostName", 0}};
-    for (const auto& [name, accepted] : typed) {
-        auto* edit = control<QLineEdit>(name);
+    for (const settings::CameraField& field : settings::cameraFields()) {
+        if (field.kind == settings::FieldKind::choice)
+            continue;
+        auto* edit = control<QLineEdit>(field.control);
+        const int accepted = field.kind == settings::FieldKind::shown ? 0
+                             : field.maxLength > 0 ? static_cast<int>(field.maxLength)
+                                                   : 100;
         const qsizetype before = edit->text().size();
         QTest::keyClicks(edit, QString(accepted == 100 ? 100 : accepted + 1, QLatin1Char('k')));
-        EXPECT_EQ(edit->text().size() - before, accepted) << name;
+        EXPECT_EQ(edit->text().size() - before, accepted) << field.name;
     }
+    auto* hostName = control<QLineEdit>("txtHostName");
+    const QString shown = hostName->text();
+    QTest::keyClicks(hostName, QStringLiteral("kk"));
+    EXPECT_EQ(hostName->text(), shown);
 }
 
 TEST_F(WindowTest, TabVisitsFindThePageOnTopSaveAndExit)
 {
     fakes::CameraImage camera(1, "cam");
-    camera.put(protocol::offset::optionFlags, {0x02}); // time e-mail on, SMTP by domain name
+    camera.put(optionFlagsAt(), {0x02}); // time e-mail on, SMTP by domain name
     build();
     camerasAnswer({camera});
     form->activateWindow();

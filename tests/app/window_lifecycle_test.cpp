@@ -46,18 +46,25 @@ TEST_F(WindowTest, PromptRepeatsUntilAnAdapterIsOnLineAndTheLatestFactsShow)
     EXPECT_EQ(control<QLineEdit>("txtMacAddress")->text(), "00-1A-2B-3C-4D-77");
 }
 
-TEST_F(WindowTest, RunEndsWithMinusOneOnCancelAndZeroOtherwise)
+WindowOptions fakeEndpoint()
+{
+    WindowOptions options;
+    options.endpoint = std::make_unique<fakes::FakeEndpoint>();
+    return options;
+}
+
+TEST_F(WindowTest, RunEndsWithMinusOneOnCancelOneOnFailureAndZeroOtherwise)
 {
     ShowWatcher watcher;
     adapters.answers = {{}};
     boxes.answers = {QMessageBox::Ok, QMessageBox::Cancel};
-    EXPECT_EQ(runMainWindow(adapters, std::make_unique<fakes::FakeEndpoint>()), -1);
+    EXPECT_EQ(runMainWindow(adapters, fakeEndpoint()), -1);
     EXPECT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(watcher.shown, 0);
 
-    // An error while the window is built is shown, and the program ends normally.
+    // An error while the window is built is shown, and the program says it failed.
     adapters.onList = [] { throw std::runtime_error("adapter list unreadable"); };
-    EXPECT_EQ(runMainWindow(adapters, std::make_unique<fakes::FakeEndpoint>()), 0);
+    EXPECT_EQ(runMainWindow(adapters, fakeEndpoint()), 1);
     ASSERT_EQ(boxes.shown.size(), 3u);
     EXPECT_EQ(boxes.shown[2].text, "adapter list unreadable.");
     EXPECT_EQ(boxes.shown[2].icon, QMessageBox::Critical);
@@ -69,21 +76,22 @@ TEST_F(WindowTest, RunEndsWithMinusOneOnCancelAndZeroOtherwise)
     QTimer::singleShot(0, [&] {
         for (QWidget* window : QApplication::topLevelWidgets())
             if (window->objectName() == "Form1" && window->isVisible()) {
-                parametersHeld = hostAdapterInfo.networkParameters != nullptr;
+                parametersHeld =
+                    static_cast<TForm1*>(window)->state().hostAdapterInfo.networkParameters !=
+                    nullptr;
                 QTest::mouseClick(window->findChild<QPushButton*>("cmdExit"), Qt::LeftButton);
             }
     });
-    EXPECT_EQ(runMainWindow(adapters, std::make_unique<fakes::FakeEndpoint>()), 0);
+    EXPECT_EQ(runMainWindow(adapters, fakeEndpoint()), 0);
     EXPECT_EQ(watcher.shown, 1);
     EXPECT_TRUE(parametersHeld);
-    EXPECT_EQ(hostAdapterInfo.networkParameters, nullptr);
 }
 
 TEST_F(WindowTest, TitleBarCloseBehavesAsExit)
 {
     build();
-    ASSERT_NE(hostAdapterInfo.networkParameters, nullptr);
+    ASSERT_NE(form->state().hostAdapterInfo.networkParameters, nullptr);
     QTest::mouseClick(control<theme::ThemedFrame>("suiForm1")->closeButton(), Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(hostAdapterInfo.networkParameters, nullptr);
+    EXPECT_EQ(form->state().hostAdapterInfo.networkParameters, nullptr);
 }

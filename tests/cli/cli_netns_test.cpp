@@ -250,6 +250,7 @@ TEST_F(CliLab, ACameraThatDoesNotAcknowledgeExitsOneAfterTheTenSecondWait)
     const Outcome set = cli({"set", "02-00-5E-00-00-05", "triggerCount=12"});
     EXPECT_EQ(set.status, 1) << set.err;
     EXPECT_EQ(set.out, "Settings write fail!\n");
+    EXPECT_EQ(set.err, "telviq-cli: no answer within 10 seconds\n");
     EXPECT_NE(cameraLog().find("parameters for"), std::string::npos);
     // A search of three to four and a half seconds, then the whole wait.
     std::cout << "set against a silent camera took " << set.ms << " ms\n";

@@ -13,9 +13,11 @@
 #include "cli/text_encoding.h"
 #include "net/exceptions.h"
 #include "settings/camera_fields.h"
+#include "settings/field_changes.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
 #include "tests/protocol/scripted_endpoint.h"
+#include "tests/support/field_places.h"
 #include "tools/virtual-cameras/camera.h"
 
 namespace off = protocol::offset;
@@ -101,7 +103,7 @@ protected:
 
     static std::string macOf(const camsim::Camera& camera)
     {
-        return protocol::formatMac(protocol::macAddress(camera.record));
+        return net::formatMac(protocol::macAddress(camera.record));
     }
 
     ScriptedEndpoint endpoint;
@@ -133,10 +135,10 @@ TEST_F(Commands, SetSendsWhatSaveWouldAndSaysItWasAcknowledged)
 
     // The same edits made on the window's pages.
     settings::SettingsValues pages = settings::decodeCameraRecord(camera.record);
-    pages.txtCameraDescription2 = "Lobby";
-    pages.optNetworkType = 2;
-    pages.txtAdminPassword = "secret";
-    pages.optTimeEmail = 1;
+    pages.cameraDescription = "Lobby";
+    pages.networkType = 2;
+    pages.adminPassword = "secret";
+    pages.timeEmail = 1;
     protocol::ParameterPacket expected;
     ASSERT_FALSE(settings::collectSettings(pages, camera.record, expected));
 
@@ -144,9 +146,9 @@ TEST_F(Commands, SetSendsWhatSaveWouldAndSaysItWasAcknowledged)
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0].settings.host, "255.255.255.255");
     EXPECT_EQ(packets[0].bytes, Bytes(expected.bytes.begin(), expected.bytes.end()));
-    EXPECT_EQ(countedText(packets[0].bytes, off::cameraDescription), "Lobby");
-    EXPECT_EQ(packets[0].bytes[off::emailSender], protocol::kKeepMarker);
-    EXPECT_EQ(packets[0].bytes[off::newAdminPassword], protocol::kKeepMarker);
+    EXPECT_EQ(countedText(packets[0].bytes, answerAt("cameraDescription")), "Lobby");
+    EXPECT_EQ(packets[0].bytes[answerAt("emailSender")], protocol::kKeepMarker);
+    EXPECT_EQ(packets[0].bytes[packetAt("newAdminPassword")], protocol::kKeepMarker);
 }
 
 TEST_F(Commands, AddressesAndNumbersAreReadStrictlyAndATypoSendsNothing)
@@ -230,7 +232,7 @@ TEST_F(Commands, TheWindowsChecksStillApplyAfterTheStrictReading)
 TEST_F(Commands, TheCamerasOwnValuesTakePartInTheChecksAfterTheSearch)
 {
     camsim::Camera camera = camsim::generatedCamera(1);
-    camera.record.bytes[off::minute] = 1;
+    camera.record.bytes[answerAt("minute")] = 1;
     answersFind(camera);
     // Hour 0 passes on its own; with the camera's minute 1 it is 00:01.
     EXPECT_EQ(run({"set", macOf(camera), "hour=0"}), cli::kExitInvalidInput);
@@ -243,7 +245,7 @@ TEST_F(Commands, ALongTextIsKeptAsTheCamerasOwnAndRefusedOtherwise)
 {
     camsim::Camera camera = camsim::generatedCamera(1);
     const std::string domain(95, 'd');
-    camsim::setCountedText(camera.record, camsim::textFields()[8], domain);
+    camsim::setCountedText(camera.record, settings::field("ddnsDomainName"), domain);
     answersFind(camera);
     answersFind(camera, 4);
     // The camera's own text, given back (as a settings file from show --json would): kept.
@@ -277,8 +279,8 @@ TEST_F(Commands, VerifyTellsWhetherTheCameraShowsTheNewValues)
 {
     const camsim::Camera camera = camsim::generatedCamera(3);
     camsim::Camera renamed = camera;
-    camsim::setCountedText(renamed.record, camsim::textFields()[6], "Lobby");
-    renamed.record.bytes[off::hour] = 1;
+    camsim::setCountedText(renamed.record, settings::field("cameraDescription"), "Lobby");
+    renamed.record.bytes[answerAt("hour")] = 1;
     answersFind(camera);
     acknowledges(camera, 4);
     answersFind(renamed, 5);
@@ -303,7 +305,7 @@ TEST_F(Commands, VerifyTellsWhetherTheCameraShowsTheNewValues)
 TEST_F(Commands, FindListsEachCameraOnceInTableCsvAndJson)
 {
     camsim::Camera first = camsim::generatedCamera(0);
-    camsim::setCountedText(first.record, camsim::textFields()[6], "Gate, \"north\"");
+    camsim::setCountedText(first.record, settings::field("cameraDescription"), "Gate, \"north\"");
     const camsim::Camera second = camsim::generatedCamera(1);
     for (std::size_t send = 1; send <= 9; ++send) {
         endpoint.schedule(send, 20, camsim::respondPacket(first));
@@ -339,7 +341,8 @@ TEST_F(Commands, FindAndApplyAllReachEveryCameraPastTheWindowsLimit)
     for (int i = 0; i < kCameras; ++i) {
         cameras.push_back(camsim::generatedCamera(i));
         renamed.push_back(cameras.back());
-        camsim::setCountedText(renamed.back().record, camsim::textFields()[6], "Fleet");
+        camsim::setCountedText(renamed.back().record, settings::field("cameraDescription"),
+                               "Fleet");
     }
     // 200 answer the first search (one of them twice), 250 the second, all the third; `after`
     // is the first send of the search.
@@ -356,8 +359,8 @@ TEST_F(Commands, FindAndApplyAllReachEveryCameraPastTheWindowsLimit)
     std::string expected = "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n";
     for (const camsim::Camera& camera : cameras) {
         const settings::SettingsValues v = settings::valuesOf(camera.record);
-        expected += v.txtMacAddress2 + "," + v.txtUsedIPAddress + "," + v.txtCameraDescription2 +
-                    "," + v.txtFirmwareVersion2 + "\r\n";
+        expected += v.macAddress + "," + v.usedIPAddress + "," + v.cameraDescription + "," +
+                    v.firmwareVersion + "\r\n";
     }
     ScriptedEndpoint finding;
     answerFind(finding, cameras, 1);
@@ -377,9 +380,9 @@ TEST_F(Commands, FindAndApplyAllReachEveryCameraPastTheWindowsLimit)
     const auto packets = packetsSent();
     ASSERT_EQ(packets.size(), cameras.size());
     for (std::size_t i = 0; i < cameras.size(); ++i) {
-        EXPECT_TRUE(std::equal(packets[i].bytes.begin() + off::parameterMac,
-                               packets[i].bytes.begin() + off::parameterMac + 6,
-                               cameras[i].record.bytes.begin() + off::respondMac))
+        EXPECT_TRUE(std::equal(packets[i].bytes.begin() + protocol::offset::parameterMac,
+                               packets[i].bytes.begin() + protocol::offset::parameterMac + 6,
+                               cameras[i].record.bytes.begin() + protocol::offset::respondMac))
             << "write " << i;
     }
     const std::string report = out.str();
@@ -420,18 +423,20 @@ TEST_F(Commands, ApplyWritesEachCameraNamedAndReportsARowForEach)
     EXPECT_EQ(run({"apply", path, "--mac", macOf(taking), "02-00-5E-10-00-09", macOf(silent),
                    "--mac", macOf(taking)}),
               cli::kExitNotFound);
-    EXPECT_EQ(out.str(), "MAC address        Description  Result\n"
-                         "02-00-5E-10-00-03  Camera 3     Settings write ok!\n"
-                         "02-00-5E-10-00-09               not found\n"
-                         "02-00-5E-10-00-02  Camera 2     Settings write fail!\n");
+    EXPECT_EQ(
+        out.str(),
+        "MAC address        Description  Result\n"
+        "02-00-5E-10-00-03  Camera 3     Settings write ok!\n"
+        "02-00-5E-10-00-09               not found\n"
+        "02-00-5E-10-00-02  Camera 2     Settings write fail! (no answer within 10 seconds)\n");
     const auto packets = packetsSent();
     ASSERT_EQ(packets.size(), 2u) << "one write per camera, the repeated MAC included";
     for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(countedText(packets[i].bytes, off::emailReceiver), "noc@example.net");
-        EXPECT_EQ(packets[i].bytes[off::cameraDescription], protocol::kKeepMarker);
+        EXPECT_EQ(countedText(packets[i].bytes, answerAt("emailReceiver")), "noc@example.net");
+        EXPECT_EQ(packets[i].bytes[answerAt("cameraDescription")], protocol::kKeepMarker);
     }
-    EXPECT_EQ(packets[0].bytes[off::parameterMac + 5], 0x03);
-    EXPECT_EQ(packets[1].bytes[off::parameterMac + 5], 0x02);
+    EXPECT_EQ(packets[0].bytes[protocol::offset::parameterMac + 5], 0x03);
+    EXPECT_EQ(packets[1].bytes[protocol::offset::parameterMac + 5], 0x02);
 }
 
 TEST_F(Commands, ApplyRefusesABadSettingsFileBeforeSearching)
@@ -463,9 +468,10 @@ TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
     EXPECT_EQ(err.str(), "") << "no prompt when standard input is no terminal";
     const auto packets = packetsSent();
     ASSERT_EQ(packets.size(), 1u);
-    EXPECT_EQ(countedText(packets[0].bytes, off::adminPassword), "s3cret pw");
-    EXPECT_EQ(countedText(packets[0].bytes, off::newAdminPassword), "new\xE9");
-    EXPECT_EQ(countedText(packets[0].bytes, off::cameraDescription), "-") << "not a password";
+    EXPECT_EQ(countedText(packets[0].bytes, packetAt("adminPassword")), "s3cret pw");
+    EXPECT_EQ(countedText(packets[0].bytes, packetAt("newAdminPassword")), "new\xE9");
+    EXPECT_EQ(countedText(packets[0].bytes, answerAt("cameraDescription")), "-")
+        << "not a password";
 
     // Input that ends before the second line: nothing is searched for or sent.
     const std::size_t sendsBefore = endpoint.sends.size();
@@ -485,10 +491,12 @@ TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
 TEST_F(Commands, ShowJsonFedToApplyWritesBackExactlyTheCamerasSettings)
 {
     camsim::Camera camera = camsim::generatedCamera(4);
-    camsim::setCountedText(camera.record, camsim::textFields()[6], "Caf\xE9 \"A\\B\"\b\x7F\xFF");
-    camsim::setCountedTextNone(camera.record, camsim::textFields()[7]);
-    camsim::setCountedText(camera.record, camsim::textFields()[8], std::string(95, 'd'));
-    camera.record.bytes[off::networkType] = 3; // no item: null, and left as the window leaves it
+    camsim::setCountedText(camera.record, settings::field("cameraDescription"),
+                           "Caf\xE9 \"A\\B\"\b\x7F\xFF");
+    camsim::setCountedTextNone(camera.record, settings::field("ddnsUserName"));
+    camsim::setCountedText(camera.record, settings::field("ddnsDomainName"), std::string(95, 'd'));
+    camera.record.bytes[answerAt("networkType")] =
+        3; // no item: null, and left as the window leaves it
     answersFind(camera);
     ASSERT_EQ(run({"show", "--json", "--", macOf(camera)}), cli::kExitOk) << err.str();
     const std::string path = settingsFile(out.str());
@@ -578,11 +586,11 @@ TEST_F(Commands, TransportFailuresExitFourWithTheTransportsMessage)
 TEST(MacAddress, TakesHyphensOrColonsInEitherCase)
 {
     const protocol::MacBytes mac{0x00, 0x1A, 0x2B, 0xC3, 0xD4, 0xEF};
-    EXPECT_EQ(cli::parseMac("00-1A-2B-C3-D4-EF"), mac);
-    EXPECT_EQ(cli::parseMac("00:1a:2b:c3:d4:ef"), mac);
+    EXPECT_EQ(net::readMac("00-1A-2B-C3-D4-EF"), mac);
+    EXPECT_EQ(net::readMac("00:1a:2b:c3:d4:ef"), mac);
     for (const char* bad : {"00-1A-2B-C3-D4", "00-1A-2B-C3-D4-EF-", "00:1A-2B-C3-D4-EF",
                             "001A2BC3D4EF", "00-1A-2B-C3-D4-EG", " 0-1A-2B-C3-D4-EF"}) {
-        EXPECT_FALSE(cli::parseMac(bad)) << bad;
+        EXPECT_FALSE(net::readMac(bad)) << bad;
     }
 }
 

@@ -101,7 +101,7 @@ TEST_F(BusyWindowTest, FindAndSaveKeepTheWindowPaintingAndRefuseClicks)
     EXPECT_LT(took, 4700);
     EXPECT_EQ(countRequests(lab->logOf(camera), "search pass"), 3);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_NE(hostAdapterInfo.networkParameters, nullptr) << "FormClose did not run";
+    EXPECT_NE(form->state().hostAdapterInfo.networkParameters, nullptr) << "FormClose did not run";
     EXPECT_TRUE(boxes.shown.empty());
 
     selectRow(0);

@@ -54,9 +54,6 @@ void LabWindowTest::SetUp()
     std::string why;
     if (!NetnsLab::available(why))
         GTEST_SKIP() << why;
-    cameraTable = {};
-    hostAdapterInfo = {};
-    selectedCameraIndex = 0;
     app::setMessageBoxHook(&boxes);
 }
 
@@ -71,7 +68,6 @@ void LabWindowTest::TearDown()
     adapters.reset();
     lab.reset(); // back to the original namespace, cameras stopped, namespaces deleted
     app::setMessageBoxHook(nullptr);
-    hostAdapterInfo = {};
     for (const std::string& file : files_)
         std::remove(file.c_str());
 }

@@ -76,9 +76,6 @@ protected:
         std::string why;
         if (!HostileLab::available(why))
             GTEST_SKIP() << why;
-        cameraTable = {};
-        hostAdapterInfo = {};
-        selectedCameraIndex = 0;
         app::setMessageBoxHook(&boxes);
 
         lab = std::make_unique<HostileLab>();
@@ -105,7 +102,6 @@ protected:
         adapters.reset();
         lab.reset();
         app::setMessageBoxHook(nullptr);
-        hostAdapterInfo = {};
         if (!cameraFile.empty())
             std::remove(cameraFile.c_str());
     }

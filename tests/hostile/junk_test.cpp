@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "protocol/packets.h"
+#include "tests/support/field_places.h"
 #include "tools/junk-sender/junk.h"
 
 using namespace junk;
@@ -81,7 +82,7 @@ TEST(Junk, EachKindIsWhatItSays)
                 break;
             case Kind::overlong:
                 ASSERT_TRUE(passesForAnswer(d));
-                ASSERT_GT(d[protocol::offset::ddnsDomainName], 95); // the widest area
+                ASSERT_GT(d[answerAt("ddnsDomainName")], 95); // the widest area
                 ASSERT_EQ(std::count(d.begin(), d.end(), 0), 0);
                 break;
             case Kind::random:

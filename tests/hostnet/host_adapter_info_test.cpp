@@ -182,7 +182,7 @@ TEST(AdapterSubnets, HoldOnlyTheirHostsAndNameThemselves)
     EXPECT_EQ(subnets[2].text(), "203.0.113.8/31");
 
     struct Case {
-        Ipv4Address address;
+        net::Ipv4Bytes address;
         bool eth0, wlan0, p2p;
     };
     const Case cases[] = {
@@ -206,10 +206,10 @@ TEST(AdapterSubnets, HoldOnlyTheirHostsAndNameThemselves)
         EXPECT_EQ(subnets[2].holdsHost(c.address), c.p2p);
     }
 
-    const AdapterSubnet single{"tun0", {198, 51, 100, 7}, {255, 255, 255, 255}};
+    const net::Ipv4Subnet single{{198, 51, 100, 7}, {255, 255, 255, 255}};
     EXPECT_FALSE(single.holdsHost({198, 51, 100, 7}));
     EXPECT_EQ(single.text(), "198.51.100.7/32");
-    const AdapterSubnet odd{"odd", {10, 0, 0, 0}, {255, 0, 255, 0}};
+    const net::Ipv4Subnet odd{{10, 0, 0, 0}, {255, 0, 255, 0}};
     EXPECT_EQ(odd.text(), "10.0.0.0/255.0.255.0");
     EXPECT_TRUE(odd.holdsHost({10, 7, 0, 1}));
 }

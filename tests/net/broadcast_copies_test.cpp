@@ -28,7 +28,7 @@ std::vector<std::string> copies(const std::vector<AdapterAddress>& addresses)
 {
     std::vector<std::string> lines;
     for (const BroadcastInterface& via : broadcastCopies(addresses))
-        lines.push_back(std::to_string(via.index) + " " + SocketStack::addressToText(via.address));
+        lines.push_back(std::to_string(via.index) + " " + formatIpv4(via.address));
     return lines;
 }
 

@@ -173,9 +173,9 @@ TEST(LimitedBroadcastInNamespaces, EveryAdapterIsListedOnceWithItsFirstAddress)
     std::vector<BroadcastInterface> adapters = adaptersOnceSettled(stack, 2);
     ASSERT_EQ(adapters.size(), 2u) << "loopback is no adapter to broadcast by";
     EXPECT_EQ(adapters[0].index, ::if_nametoindex("veth-pc0"));
-    EXPECT_EQ(SocketStack::addressToText(adapters[0].address), "203.0.113.1");
+    EXPECT_EQ(formatIpv4(adapters[0].address), "203.0.113.1");
     EXPECT_EQ(adapters[1].index, ::if_nametoindex("veth-pc1"));
-    EXPECT_EQ(SocketStack::addressToText(adapters[1].address), "198.51.100.1");
+    EXPECT_EQ(formatIpv4(adapters[1].address), "198.51.100.1");
 
     // The far end going down takes the carrier with it.
     ASSERT_TRUE(ip("-n " + lab.camName(1) + " link set veth-cam1 down"));

@@ -60,7 +60,7 @@ public:
     int waitForReadable(SocketId, std::int32_t ms) override { return note(waitResult, "wait", ms); }
     int sendTo(SocketId s, const void*, std::int32_t n, const SocketAddress& to) override
     {
-        const std::string target = addressToText(to.address) + ":" + std::to_string(to.port);
+        const std::string target = formatIpv4(to.address) + ":" + std::to_string(to.port);
         return note(sendResult == -2 ? n : sendResult, "send", s, target, n);
     }
     std::vector<BroadcastInterface> broadcastInterfaces() override
@@ -71,14 +71,14 @@ public:
     int sendToVia(SocketId s, const void*, std::int32_t n, const SocketAddress& to,
                   const BroadcastInterface& via) override
     {
-        const std::string target = addressToText(to.address) + ":" + std::to_string(to.port);
+        const std::string target = formatIpv4(to.address) + ":" + std::to_string(to.port);
         auto [result, error] = viaOutcome.count(via.index) ? viaOutcome[via.index]
                                                            : std::pair<int, std::int32_t>{-2, 0};
         if (result == -1) {
             failure = error;
         }
-        return note(result == -2 ? n : result, "via", via.index, addressToText(via.address), s,
-                    target, n);
+        return note(result == -2 ? n : result, "via", via.index, formatIpv4(via.address), s, target,
+                    n);
     }
     int setSocketOption(SocketId s, int level, int option, const void* value, int length) override
     {
@@ -249,12 +249,22 @@ TEST(EndpointOverFakeStack, ReceiveTimeoutsAndOutcomes)
     EXPECT_EQ(stack.calls, (Calls{"socket", broadcast(0), "wait -2", "recv 16", "wait 250",
                                   "recv 16", "wait 1500", "recv 16"}));
 
-    // Only exactly one ready socket counts; a failed wait is no error either.
+    // Only exactly one ready socket counts, and a wait cut short by a signal means nothing came;
+    // any other failed wait is the transport's error.
+    stack.failure = 10004;
     for (int waitResult : {0, -1, 2}) {
         stack.waitResult = waitResult;
         EXPECT_EQ(endpoint.ReceiveDatagram(buffer, sizeof buffer, 10), 0);
     }
     EXPECT_EQ(stack.count("recv"), 3);
+    stack.waitResult = -1;
+    stack.failure = 10009;
+    try {
+        endpoint.ReceiveDatagram(buffer, sizeof buffer, 10);
+        ADD_FAILURE() << "a failed wait passed for no answer";
+    } catch (const EIdSocketError& error) {
+        EXPECT_EQ(error.ErrorCode, 10009);
+    }
 
     stack.waitResult = 1;
     stack.receiveResult = -1;

@@ -19,11 +19,9 @@ TEST(ErrorText, TextsAndMessages)
     }
     EXPECT_STREQ(EIdSocketError(10051).what(), "Socket Error # 10051\r\nNetwork is unreachable.");
     EXPECT_STREQ(EIdSocketError(11001).what(), "Socket Error # 11001\r\n");
-    EXPECT_STREQ(EIdStackCanNotLoadWinsock().what(), "wsock32.dll could not be loaded.");
     // Callers catch by the family's bases; a wrong base would slip past them.
     EXPECT_THROW(throw EIdPackageSizeTooBig(), EIdSocketHandleError);
     EXPECT_THROW(throw EIdUDPReceiveErrorZeroBytes(), EIdUDPException);
-    EXPECT_THROW(throw EIdStackInitializationFailed(), EIdStackError);
 }
 
 TEST(ErrorText, PlatformNumbersLandOnSocketErrorNumbers)

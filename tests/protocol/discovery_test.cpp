@@ -35,8 +35,8 @@ Bytes answer(std::uint16_t id, const std::string& description, std::uint8_t mark
 std::vector<std::string> descriptions(const CameraTable& table)
 {
     std::vector<std::string> texts;
-    for (const CameraRow& row : cameraRows(table))
-        texts.push_back(row.description);
+    for (std::size_t i = 0; i < table.count; ++i)
+        texts.push_back(countedTextValue(table.slots[i], 304));
     return texts;
 }
 
@@ -150,7 +150,7 @@ TEST(Discovery, FullFirstPassEndsTheSearch)
 
     EXPECT_EQ(endpoint.sends.size(), 1u);
     ASSERT_EQ(table.count, 128);
-    EXPECT_EQ(countedTextValue(table.slots[127], offset::cameraDescription), "127");
+    EXPECT_EQ(countedTextValue(table.slots[127], 304), "127");
 }
 
 TEST(Discovery, MergesStopAtTheTableLimit)
@@ -167,7 +167,7 @@ TEST(Discovery, MergesStopAtTheTableLimit)
 
     EXPECT_EQ(endpoint.sends.size(), 3u);
     ASSERT_EQ(table.count, 128);
-    EXPECT_EQ(countedTextValue(table.slots[127], offset::cameraDescription), "new in pass 2");
+    EXPECT_EQ(countedTextValue(table.slots[127], 304), "new in pass 2");
 }
 
 TEST(Discovery, PassCollectionsHoldAtMost128Answers)
@@ -386,7 +386,7 @@ TEST(DiscoverAllCameras, ListsEveryCameraOnceWithItsFirstAnswer)
     ASSERT_EQ(cameras.size(), 300u);
     EXPECT_FALSE(all.moreAnswered);
     for (std::size_t i = 0; i < cameras.size(); ++i) {
-        EXPECT_EQ(countedTextValue(cameras[i], offset::cameraDescription), std::to_string(i));
+        EXPECT_EQ(countedTextValue(cameras[i], 304), std::to_string(i));
         EXPECT_EQ(cameras[i].bytes[31], 1) << "camera " << i;
     }
 
@@ -407,47 +407,4 @@ TEST(DiscoverAllCameras, ListsEveryCameraOnceWithItsFirstAnswer)
     discoverCameras(window, table, 1, window.ticks());
     EXPECT_EQ(window.sends.size(), 1u);
     EXPECT_EQ(table.count, 128);
-}
-
-TEST(CameraRows, NumberedFromOneWithTheDescription)
-{
-    CameraTable table;
-    Bytes named = answer(1, "Front door");
-    Bytes unnamed = answer(2, "left over");
-    unnamed[304] = 255;
-    storeRespondPacket(named.data(), named.size(), table.slots[0]);
-    storeRespondPacket(unnamed.data(), unnamed.size(), table.slots[1]);
-    storeRespondPacket(named.data(), named.size(), table.slots[2]);
-    table.count = 2; // slot 2 lies past the count and must not show
-
-    auto rows = cameraRows(table);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].number, "1");
-    EXPECT_EQ(rows[0].description, "Front door");
-    EXPECT_EQ(rows[1].number, "2");
-    EXPECT_EQ(rows[1].description, "");
-
-    table.count = 12;
-    EXPECT_EQ(cameraRows(table)[11].number, "12");
-}
-
-TEST(CameraRows, SharedAddressesInUseAreClashesBetweenDifferentCameras)
-{
-    CameraTable table;
-    // Rows 0 and 3 are one camera reached by two adapters; row 4 takes its address too.
-    const std::pair<std::uint8_t, std::array<std::uint8_t, 4>> cameras[] = {
-        {1, {203, 0, 113, 60}}, {2, {203, 0, 113, 61}}, {3, {0, 0, 0, 0}},
-        {1, {203, 0, 113, 60}}, {5, {203, 0, 113, 60}}, {6, {0, 0, 0, 0}},
-        {7, {203, 0, 113, 61}},
-    };
-    for (const auto& [id, address] : cameras) {
-        Bytes bytes = answer(id, "");
-        std::copy(address.begin(), address.end(), bytes.begin() + offset::usedIPAddress);
-        storeRespondPacket(bytes.data(), bytes.size(), table.slots[table.count++]);
-    }
-    // Past the count: never compared.
-    storeRespondPacket(table.slots[4].bytes.data(), kRecordSize, table.slots[table.count]);
-
-    const std::vector<std::vector<std::size_t>> expected = {{4}, {6}, {}, {4}, {0, 3}, {}, {1}};
-    EXPECT_EQ(rowsSharingAddress(table), expected);
 }

@@ -68,14 +68,11 @@ TEST(RespondPacket, ShortAnswerReadsAsZeroLengthTextsAndZeroAddresses)
     answer[20] = 0x42;
     storeRespondPacket(answer.data(), answer.size(), record);
 
-    EXPECT_EQ(formatMac(macAddress(record)), "42-00-00-00-00-00");
+    EXPECT_EQ(net::formatMac(macAddress(record)), "42-00-00-00-00-00");
     for (std::size_t at = 21; at < kRecordSize; ++at)
         ASSERT_EQ(record.bytes[at], 0) << "at " << at;
-    EXPECT_EQ(record.bytes[offset::cameraDescription], 0); // length 0, not the 255 of "no text"
-    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), "");
-    EXPECT_EQ(formatIpv4(ipAddress(record)), "0.0.0.0");
-    EXPECT_EQ(formatIpv4(usedIPAddress(record)), "0.0.0.0");
-    EXPECT_EQ(firmwareVersion(record), "");
+    EXPECT_EQ(record.bytes[304], 0); // length 0, not the 255 of "no text"
+    EXPECT_EQ(countedTextValue(record, 304), "");
 }
 
 TEST(RespondPacket, LongAnswerKeepsItsFirst528Bytes)
@@ -91,92 +88,30 @@ TEST(RespondPacket, LongAnswerKeepsItsFirst528Bytes)
 TEST(CountedText, LengthByteRules)
 {
     CameraRecord record;
-    putText(record, offset::cameraDescription, 255, "left over");
-    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), "");
-    putText(record, offset::cameraDescription, 0, "left over");
-    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), "");
-    putText(record, offset::cameraDescription, 4, "left over");
-    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), "left");
+    putText(record, 304, 255, "left over");
+    EXPECT_EQ(countedTextValue(record, 304), "");
+    putText(record, 304, 0, "left over");
+    EXPECT_EQ(countedTextValue(record, 304), "");
+    putText(record, 304, 4, "left over");
+    EXPECT_EQ(countedTextValue(record, 304), "left");
 
     // A zero inside the first n bytes ends the text.
-    putText(record, offset::smtpDomain, 9, std::string("mail\0host", 9));
-    EXPECT_EQ(countedTextValue(record, offset::smtpDomain), "mail");
+    putText(record, 80, 9, std::string("mail\0host", 9));
+    EXPECT_EQ(countedTextValue(record, 80), "mail");
 }
 
 TEST(CountedText, LengthPastTheAreaReadsOnButStopsAtTheRecordEnd)
 {
     CameraRecord record;
     // The description's length runs over into the DDNS user name's length byte and text.
-    putText(record, offset::cameraDescription, 50, std::string(47, 'd'));
-    putText(record, offset::ddnsUserName, 'u', "ser");
-    EXPECT_EQ(countedTextValue(record, offset::cameraDescription), std::string(47, 'd') + "use");
+    putText(record, 304, 50, std::string(47, 'd'));
+    putText(record, 352, 'u', "ser");
+    EXPECT_EQ(countedTextValue(record, 304), std::string(47, 'd') + "use");
 
     // Only 143 bytes follow the DDNS domain's length byte.
-    std::fill(record.bytes.begin() + offset::ddnsDomainName + 1, record.bytes.end(), 'x');
-    record.bytes[offset::ddnsDomainName] = 200;
-    EXPECT_EQ(countedTextValue(record, offset::ddnsDomainName), std::string(143, 'x'));
-}
-
-TEST(RecordFields, ReadAtTheirOffsets)
-{
-    CameraRecord record;
-    const std::uint8_t mac[] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0xfe};
-    std::memcpy(record.bytes.data() + 20, mac, 6);
-    const std::uint8_t ip[] = {192, 168, 1, 20};
-    std::memcpy(record.bytes.data() + 32, ip, 4);
-    const std::uint8_t used[] = {10, 0, 0, 255};
-    std::memcpy(record.bytes.data() + 519, used, 4);
-    const std::uint8_t smtp[] = {203, 0, 113, 9};
-    std::memcpy(record.bytes.data() + 512, smtp, 4);
-    record.bytes[28] = 2;
-    record.bytes[516] = 23;
-    record.bytes[517] = 59;
-    record.bytes[518] = 99;
-    // Firmware fills all 18 bytes; the next byte must not be read.
-    std::memcpy(record.bytes.data() + 480, "V1.06.0412-BUILD77Z", 19);
-
-    EXPECT_EQ(formatMac(macAddress(record)), "00-1A-2B-3C-4D-FE");
-    EXPECT_EQ(formatIpv4(ipAddress(record)), "192.168.1.20");
-    EXPECT_EQ(formatIpv4(usedIPAddress(record)), "10.0.0.255");
-    EXPECT_EQ(formatIpv4(smtpIpAddress(record)), "203.0.113.9");
-    EXPECT_EQ(networkType(record), 2);
-    EXPECT_EQ(hour(record), 23);
-    EXPECT_EQ(minute(record), 59);
-    EXPECT_EQ(triggerCount(record), 99);
-    EXPECT_EQ(firmwareVersion(record), "V1.06.0412-BUILD77");
-
-    record.bytes[486] = 0;
-    EXPECT_EQ(firmwareVersion(record), "V1.06.");
-}
-
-TEST(RecordFields, FlagBits)
-{
-    CameraRecord record;
-    record.bytes[29] = 0x6A;
-    record.bytes[30] = 0x2C; // only bits that are not interpreted
-    EXPECT_EQ((std::array{upsideDown(record), imageBrightness(record), antiFlicker(record),
-                          imageQuality(record), imageResolution(record)}),
-              (std::array{0, 1, 1, 2, 1}));
-    EXPECT_EQ((std::array{smtpServerType(record), timeEmail(record), emailAuthentication(record),
-                          motionImage(record), userPasswordOn(record)}),
-              (std::array{0, 0, 0, 0, 0}));
-    record.bytes[30] = 0xD3;
-    EXPECT_EQ((std::array{smtpServerType(record), timeEmail(record), emailAuthentication(record),
-                          motionImage(record), userPasswordOn(record)}),
-              (std::array{1, 1, 1, 1, 1}));
-}
-
-TEST(FlagPacking, MasksEachValueToItsBits)
-{
-    EXPECT_EQ(packImageFlags(0, 1, 1, 2, 1), 0x6A);
-    EXPECT_EQ(packImageFlags(1, 3, 1, 3, 3), 0xFF);
-    // Values too wide for their field must not spill into the neighbours.
-    EXPECT_EQ(packImageFlags(2, 4, 2, 4, 4), 0x00);
-    EXPECT_EQ(packImageFlags(0, 7, 0, 0, 0), 0x06);
-
-    EXPECT_EQ(packOptionFlags(1, 1, 1, 1, 1), 0xD3); // bits 2, 3 and 5 stay clear
-    EXPECT_EQ(packOptionFlags(0, 3, 0, 0, 0), 0x02);
-    EXPECT_EQ(packOptionFlags(0, 0, 0, 0, 2), 0x00);
+    std::fill(record.bytes.begin() + 384 + 1, record.bytes.end(), 'x');
+    record.bytes[384] = 200;
+    EXPECT_EQ(countedTextValue(record, 384), std::string(143, 'x'));
 }
 
 TEST(Ack, ExpectedImageCarriesTheMac)
@@ -194,7 +129,7 @@ protected:
         record.bytes[20] = 0x00;
         record.bytes[21] = 0x11;
         record.bytes[25] = 0x55;
-        putText(record, offset::cameraDescription, 10, "Front door");
+        putText(record, 304, 10, "Front door");
         beginParameterPacket(packet, record);
     }
 
@@ -204,42 +139,42 @@ protected:
 
 TEST_F(TextRule, UnchangedTextIsSentAsKeep)
 {
-    encodeText(packet, offset::cameraDescription, 40, "Front door", record);
+    encodeText(packet, 304, 47, 40, "Front door", record);
     EXPECT_EQ(packet.bytes[304], 255);
     EXPECT_TRUE(allZero(packet, 305, 352));
 }
 
 TEST_F(TextRule, ChangedTextIsSentWithItsLength)
 {
-    encodeText(packet, offset::cameraDescription, 40, "Gate", record);
+    encodeText(packet, 304, 47, 40, "Gate", record);
     EXPECT_EQ(packet.bytes[304], 4);
     EXPECT_EQ(areaText(packet, 304, 4), "Gate");
     EXPECT_TRUE(allZero(packet, 309, 352));
 
     // Only the case differs: still a change.
-    encodeText(packet, offset::cameraDescription, 40, "front door", record);
+    encodeText(packet, 304, 47, 40, "front door", record);
     EXPECT_EQ(packet.bytes[304], 10);
     EXPECT_EQ(areaText(packet, 304, 10), "front door");
 }
 
 TEST_F(TextRule, ClearedTextIsZeroUnlessTheCamerasWasEmptyToo)
 {
-    encodeText(packet, offset::cameraDescription, 40, "", record);
+    encodeText(packet, 304, 47, 40, "", record);
     EXPECT_EQ(packet.bytes[304], 0);
     EXPECT_TRUE(allZero(packet, 305, 352));
 
     // The camera reported no text (255, empty area): an empty box changes nothing.
-    record.bytes[offset::smtpDomain] = 255;
-    encodeText(packet, offset::smtpDomain, 30, "", record);
+    record.bytes[80] = 255;
+    encodeText(packet, 80, 31, 30, "", record);
     EXPECT_EQ(packet.bytes[80], 255);
 }
 
 TEST_F(TextRule, RecordLengthBytePlaysNoPart)
 {
-    putText(record, offset::emailSender, 2, "cam@example.org");
-    encodeText(packet, offset::emailSender, 40, "cam@example.org", record);
+    putText(record, 112, 2, "cam@example.org");
+    encodeText(packet, 112, 47, 40, "cam@example.org", record);
     EXPECT_EQ(packet.bytes[112], 255);
-    encodeText(packet, offset::emailSender, 40, "ca", record);
+    encodeText(packet, 112, 47, 40, "ca", record);
     EXPECT_EQ(packet.bytes[112], 2);
 }
 
@@ -247,19 +182,19 @@ TEST_F(TextRule, LongTextIsCutThenCompared)
 {
     std::string long45(45, 'a');
     long45 += "bcdef";
-    encodeText(packet, offset::cameraDescription, 40, long45, record);
+    encodeText(packet, 304, 47, 40, long45, record);
     EXPECT_EQ(packet.bytes[304], 40);
     EXPECT_EQ(areaText(packet, 304, 40), long45.substr(0, 40));
     EXPECT_TRUE(allZero(packet, 345, 352));
 
     // The camera holds exactly the first 40 characters: the cut text equals it.
-    putText(record, offset::cameraDescription, 40, long45.substr(0, 40));
-    encodeText(packet, offset::cameraDescription, 40, long45, record);
+    putText(record, 304, 40, long45.substr(0, 40));
+    encodeText(packet, 304, 47, 40, long45, record);
     EXPECT_EQ(packet.bytes[304], 255);
     EXPECT_TRUE(allZero(packet, 305, 352));
 
     std::string domain(90, 'q');
-    encodeText(packet, offset::ddnsDomainName, 81, domain, record);
+    encodeText(packet, 384, 95, 81, domain, record);
     EXPECT_EQ(packet.bytes[384], 81);
     EXPECT_TRUE(allZero(packet, 466, 480));
 }
@@ -267,37 +202,37 @@ TEST_F(TextRule, LongTextIsCutThenCompared)
 TEST_F(TextRule, CameraTextLongerThanTheMaximumIsAChange)
 {
     // The camera's text fills its whole area; the box can only hold the first 30 of it.
-    putText(record, offset::adslUserName, 31, std::string(31, 'n'));
-    encodeText(packet, offset::adslUserName, 30, std::string(30, 'n'), record);
+    putText(record, 48, 31, std::string(31, 'n'));
+    encodeText(packet, 48, 31, 30, std::string(30, 'n'), record);
     EXPECT_EQ(packet.bytes[48], 30);
 
     // Handed back whole, the camera's long text is kept rather than sent cut short.
     const std::string domain(95, 'd');
-    putText(record, offset::ddnsDomainName, 95, domain);
-    encodeText(packet, offset::ddnsDomainName, 81, domain, record);
+    putText(record, 384, 95, domain);
+    encodeText(packet, 384, 95, 81, domain, record);
     EXPECT_EQ(packet.bytes[384], 255);
     EXPECT_TRUE(allZero(packet, 385, 480));
 
     // So is a long text as the pages show it, read by a length byte that ends it early.
-    putText(record, offset::cameraDescription, 45, std::string(47, 'e'));
-    EXPECT_TRUE(isCameraText(record, offset::cameraDescription, 40, std::string(45, 'e')));
-    EXPECT_FALSE(isCameraText(record, offset::cameraDescription, 40, std::string(44, 'e')));
-    encodeText(packet, offset::cameraDescription, 40, std::string(45, 'e'), record);
+    putText(record, 304, 45, std::string(47, 'e'));
+    EXPECT_TRUE(isCameraText(record, 304, 47, 40, std::string(45, 'e')));
+    EXPECT_FALSE(isCameraText(record, 304, 47, 40, std::string(44, 'e')));
+    encodeText(packet, 304, 47, 40, std::string(45, 'e'), record);
     EXPECT_EQ(packet.bytes[304], 255);
 }
 
 TEST(PasswordRule, EmptyMeansKeepOtherwiseCut)
 {
     ParameterPacket packet;
-    encodePassword(packet, offset::newAdminPassword, 10, "");
+    encodePassword(packet, 592, 15, 10, "");
     EXPECT_EQ(packet.bytes[592], 255);
     EXPECT_TRUE(allZero(packet, 593, 608));
 
-    encodePassword(packet, offset::adminPassword, 10, "0123456789");
+    encodePassword(packet, 576, 15, 10, "0123456789");
     EXPECT_EQ(packet.bytes[576], 10);
     EXPECT_EQ(areaText(packet, 576, 10), "0123456789");
 
-    encodePassword(packet, offset::ddnsPassword, 21, std::string(25, 'p'));
+    encodePassword(packet, 512, 31, 21, std::string(25, 'p'));
     EXPECT_EQ(packet.bytes[512], 21);
     EXPECT_TRUE(allZero(packet, 534, 544));
 }
@@ -308,19 +243,19 @@ TEST(ParameterPacketImage, MatchesByteForByte)
     const std::uint8_t mac[] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
     std::memcpy(record.bytes.data() + 20, mac, 6);
     record.bytes[30] = 0xFF; // the camera's own bits are not carried over
-    putText(record, offset::adslUserName, 5, "alice");
-    putText(record, offset::cameraDescription, 4, "Door");
+    putText(record, 48, 5, "alice");
+    putText(record, 304, 4, "Door");
 
     ParameterPacket packet;
     packet.bytes.fill(0xCC);
     beginParameterPacket(packet, record);
     packet.bytes[28] = 1;
-    packet.bytes[29] = packImageFlags(0, 1, 1, 2, 1);
-    packet.bytes[30] = packOptionFlags(1, 0, 1, 0, 1);
-    encodeText(packet, offset::adslUserName, 30, "alice", record);
-    encodeText(packet, offset::cameraDescription, 40, "Gate", record);
-    encodePassword(packet, offset::adminPassword, 10, "secret");
-    encodePassword(packet, offset::newAdminPassword, 10, "");
+    packet.bytes[29] = 0x6A;
+    packet.bytes[30] = 0x91;
+    encodeText(packet, 48, 31, 30, "alice", record);
+    encodeText(packet, 304, 47, 40, "Gate", record);
+    encodePassword(packet, 576, 15, 10, "secret");
+    encodePassword(packet, 592, 15, 10, "");
 
     std::array<std::uint8_t, 656> expected{};
     std::memcpy(expected.data(), "MORVAK INFO PARAMETER ", 22);
@@ -337,7 +272,7 @@ TEST(ParameterPacketImage, MatchesByteForByte)
 
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(packet.bytes[i], expected[i]) << "at offset " << i;
-    EXPECT_EQ(formatMac(parameterPacketMac(packet)), "00-11-22-33-44-55");
+    EXPECT_EQ(net::formatMac(parameterPacketMac(packet)), "00-11-22-33-44-55");
 }
 
 TEST(CodePage, EveryByteHasItsOwnCharacterAndComesBackAsItself)

@@ -42,7 +42,7 @@ protected:
         std::memcpy(packet.bytes.data() + 305, "Gate", 4);
     }
 
-    bool write() { return writeSettings(endpoint, packet, 10, endpoint.ticks()); }
+    WriteOutcome write() { return writeSettings(endpoint, packet, 10, endpoint.ticks()); }
 
     // Time from the send to the end of the last receive.
     std::int64_t waited() const
@@ -58,7 +58,7 @@ protected:
 
 TEST_F(SettingsWrite, NoAnswerFailsAfterTenSeconds)
 {
-    EXPECT_FALSE(write());
+    EXPECT_EQ(write(), WriteOutcome::noAnswer);
     EXPECT_GT(waited(), 10000);
     EXPECT_LE(waited(), 10100);
     for (const auto& receive : waitReceives(endpoint)) {
@@ -70,7 +70,7 @@ TEST_F(SettingsWrite, NoAnswerFailsAfterTenSeconds)
 TEST_F(SettingsWrite, ImmediateAckEndsTheWait)
 {
     endpoint.schedule(1, 0, ack(kCamera));
-    EXPECT_TRUE(write());
+    EXPECT_EQ(write(), WriteOutcome::acknowledged);
     EXPECT_EQ(waitReceives(endpoint).size(), 1u);
 
     ASSERT_EQ(endpoint.sends.size(), 1u);
@@ -87,7 +87,7 @@ TEST_F(SettingsWrite, BytesAfterTheAckAreIgnored)
     Bytes longer = ack(kCamera);
     longer.insert(longer.end(), 9, 0x7F);
     endpoint.schedule(1, 40, longer);
-    EXPECT_TRUE(write());
+    EXPECT_EQ(write(), WriteOutcome::acknowledged);
 }
 
 TEST_F(SettingsWrite, SplitAckIsJoinedAndTheRoomShrinks)
@@ -95,7 +95,7 @@ TEST_F(SettingsWrite, SplitAckIsJoinedAndTheRoomShrinks)
     Bytes whole = ack(kCamera);
     endpoint.schedule(1, 300, Bytes(whole.begin(), whole.begin() + 16));
     endpoint.schedule(1, 2500, Bytes(whole.begin() + 16, whole.end()));
-    EXPECT_TRUE(write());
+    EXPECT_EQ(write(), WriteOutcome::acknowledged);
     std::int32_t before = 0;
     for (const auto& receive : endpoint.receives) {
         EXPECT_EQ(receive.size, 256 - before);
@@ -111,14 +111,14 @@ TEST_F(SettingsWrite, WrongOrShortAnswersFail)
         SCOPED_TRACE("another camera's MAC");
         ScriptedEndpoint other;
         other.schedule(1, 0, ack({0x00, 0x0e, 0x53, 0x12, 0x34, 0x57}));
-        EXPECT_FALSE(writeSettings(other, packet, 10, other.ticks()));
+        EXPECT_EQ(writeSettings(other, packet, 10, other.ticks()), WriteOutcome::otherAnswer);
     }
     {
         SCOPED_TRACE("stray datagram first: the ack is never read");
         ScriptedEndpoint stray;
         stray.schedule(1, 10, Bytes(30, 0xA5));
         stray.schedule(1, 20, ack(kCamera));
-        EXPECT_FALSE(writeSettings(stray, packet, 10, stray.ticks()));
+        EXPECT_EQ(writeSettings(stray, packet, 10, stray.ticks()), WriteOutcome::otherAnswer);
         EXPECT_EQ(waitReceives(stray).size(), 1u);
     }
     {
@@ -127,7 +127,8 @@ TEST_F(SettingsWrite, WrongOrShortAnswersFail)
         Bytes start = ack(kCamera);
         start.resize(10);
         shortAnswer.schedule(1, 10, start);
-        EXPECT_FALSE(writeSettings(shortAnswer, packet, 10, shortAnswer.ticks()));
+        EXPECT_EQ(writeSettings(shortAnswer, packet, 10, shortAnswer.ticks()),
+                  WriteOutcome::otherAnswer);
         EXPECT_GT(shortAnswer.receives.back().endedAt, 10000);
         EXPECT_EQ(shortAnswer.receives.back().size, 246);
     }
@@ -143,7 +144,7 @@ TEST_F(SettingsWrite, ClockSteppingBackDoesNotEndTheWait)
 {
     endpoint.stepClockAtReceive(1, -3000);
     endpoint.schedule(1, 700, ack(kCamera));
-    EXPECT_TRUE(write());
+    EXPECT_EQ(write(), WriteOutcome::acknowledged);
 }
 
 // An empty datagram, or one too large for the room left, cannot be the acknowledgement: the wait
@@ -159,14 +160,14 @@ TEST_F(SettingsWrite, EmptyAndOversizedDatagramsArePassedOver)
         endpoint.schedule(1, 200, Bytes{});
         endpoint.schedule(1, 300, Bytes(241, 0x42));
         endpoint.schedule(1, 400, Bytes(whole.begin() + 16, whole.end()));
-        EXPECT_TRUE(write());
+        EXPECT_EQ(write(), WriteOutcome::acknowledged);
         EXPECT_LT(waited(), 1000);
     }
     {
         SCOPED_TRACE("a cut datagram that starts like the ack");
         ScriptedEndpoint cut;
         cut.schedule(1, 10, ackFirst);
-        EXPECT_FALSE(writeSettings(cut, packet, 10, cut.ticks()));
+        EXPECT_EQ(writeSettings(cut, packet, 10, cut.ticks()), WriteOutcome::noAnswer);
         EXPECT_GT(cut.receives.back().endedAt, 10000);
     }
     {
@@ -176,7 +177,7 @@ TEST_F(SettingsWrite, EmptyAndOversizedDatagramsArePassedOver)
         Bytes rest(whole.begin() + 16, whole.end());
         rest.resize(300, 0);
         cut.schedule(1, 20, rest);
-        EXPECT_FALSE(writeSettings(cut, packet, 10, cut.ticks()));
+        EXPECT_EQ(writeSettings(cut, packet, 10, cut.ticks()), WriteOutcome::otherAnswer);
     }
 }
 
@@ -197,7 +198,7 @@ TEST_F(SettingsWrite, DatagramsQueuedBeforeTheSendAreDropped)
     {
         SCOPED_TRACE("a stale acknowledgement does not answer the new packet");
         endpoint.schedule(0, 0, ack(kCamera));
-        EXPECT_FALSE(write());
+        EXPECT_EQ(write(), WriteOutcome::noAnswer);
         EXPECT_GT(waited(), 10000);
     }
     {
@@ -208,7 +209,7 @@ TEST_F(SettingsWrite, DatagramsQueuedBeforeTheSendAreDropped)
         queued.schedule(0, 0, Bytes(2000, 0x5A));
         queued.schedule(0, 0, Bytes(10, 0x11));
         queued.schedule(1, 50, ack(kCamera));
-        EXPECT_TRUE(writeSettings(queued, packet, 10, queued.ticks()));
+        EXPECT_EQ(writeSettings(queued, packet, 10, queued.ticks()), WriteOutcome::acknowledged);
         ASSERT_EQ(queued.receives.size(), 6u);
         for (std::size_t i = 0; i < 5; ++i) {
             EXPECT_EQ(queued.receives[i].sendsBefore, 0u);
@@ -228,7 +229,7 @@ TEST_F(SettingsWrite, DroppingIsBounded)
         for (int i = 0; i < 4100; ++i)
             endpoint.schedule(0, 0, Bytes{});
         endpoint.schedule(1, 50, ack(kCamera));
-        EXPECT_TRUE(write());
+        EXPECT_EQ(write(), WriteOutcome::acknowledged);
         EXPECT_EQ(receivesBeforeSend(endpoint), 4096u);
     }
     {
@@ -237,7 +238,7 @@ TEST_F(SettingsWrite, DroppingIsBounded)
         for (int i = 0; i < 300; ++i)
             slow.schedule(0, 0, Bytes(30, 0xA5));
         slow.stepClockAtReceive(50, 101);
-        EXPECT_FALSE(writeSettings(slow, packet, 10, slow.ticks()));
+        EXPECT_EQ(writeSettings(slow, packet, 10, slow.ticks()), WriteOutcome::otherAnswer);
         EXPECT_EQ(receivesBeforeSend(slow), 50u);
     }
 }

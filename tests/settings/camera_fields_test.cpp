@@ -7,6 +7,7 @@
 #include "settings/camera_fields.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
+#include "tests/support/field_places.h"
 #include "tools/virtual-cameras/camera.h"
 
 namespace off = protocol::offset;
@@ -48,28 +49,16 @@ protocol::ParameterPacket packed(const protocol::CameraRecord& record,
 
 TEST(CameraFields, EachNameLandsInItsOwnPlaceOfThePacket)
 {
+    // Each place written out as a number, so that a wrong place in the program's field table
+    // shows here.
     const std::pair<const char*, std::size_t> texts[] = {
-        {"cameraDescription", off::cameraDescription},
-        {"adslUserName", off::adslUserName},
-        {"ddnsUserName", off::ddnsUserName},
-        {"ddnsDomainName", off::ddnsDomainName},
-        {"smtpDomain", off::smtpDomain},
-        {"emailSender", off::emailSender},
-        {"emailReceiver", off::emailReceiver},
-        {"emailCopy", off::emailCopy},
-        {"emailAccount", off::emailAccount},
-        {"adslPassword", off::adslPassword},
-        {"ddnsPassword", off::ddnsPassword},
-        {"emailPassword", off::emailPassword},
-        {"adminPassword", off::adminPassword},
-        {"newAdminPassword", off::newAdminPassword},
-        {"userPassword", off::userPassword},
-        {"newUserPassword", off::newUserPassword},
-        {"ipAddress", off::ipAddress},
-        {"gateway", off::gateway},
-        {"subnetMask", off::subnetMask},
-        {"dnsServer", off::dnsServer},
-        {"smtpIpAddress", off::packetSmtpIpAddress},
+        {"cameraDescription", 304}, {"adslUserName", 48},      {"ddnsUserName", 352},
+        {"ddnsDomainName", 384},    {"smtpDomain", 80},        {"emailSender", 112},
+        {"emailReceiver", 160},     {"emailCopy", 208},        {"emailAccount", 256},
+        {"adslPassword", 480},      {"ddnsPassword", 512},     {"emailPassword", 544},
+        {"adminPassword", 576},     {"newAdminPassword", 592}, {"userPassword", 608},
+        {"newUserPassword", 624},   {"ipAddress", 32},         {"gateway", 36},
+        {"subnetMask", 40},         {"dnsServer", 44},         {"smtpIpAddress", 640},
     };
     // The first 16 are texts and get their name's first letters; the rest are addresses and get
     // 198.51.100.<their offset's low byte>.
@@ -97,16 +86,19 @@ TEST(CameraFields, EachNameLandsInItsOwnPlaceOfThePacket)
     }
     for (std::size_t i = 16; i < std::size(texts); ++i) {
         const std::size_t at = texts[i].second;
-        EXPECT_EQ(protocol::formatIpv4({b[at], b[at + 1], b[at + 2], b[at + 3]}),
+        EXPECT_EQ(net::formatIpv4({b[at], b[at + 1], b[at + 2], b[at + 3]}),
                   "198.51.100." + std::to_string(at & 0xFF))
             << texts[i].first;
     }
-    EXPECT_EQ(b[off::networkType], 2);
-    EXPECT_EQ(b[off::imageFlags], protocol::packImageFlags(1, 2, 1, 1, 1));
-    EXPECT_EQ(b[off::optionFlags], protocol::packOptionFlags(1, 1, 1, 1, 1));
-    EXPECT_EQ(b[off::packetHour], 21);
-    EXPECT_EQ(b[off::packetMinute], 45);
-    EXPECT_EQ(b[off::packetTriggerCount], 99);
+    EXPECT_EQ(b[28], 2);
+    // Upside-down bit 0, brightness Low bits 1-2, 50 Hz bit 3, quality Middle bits 4-5, QVGA
+    // bits 6-7; the SMTP type, time e-mail, authentication, motion image and user password
+    // switches are bits 0, 1, 4, 6 and 7.
+    EXPECT_EQ(b[29], 0x5D);
+    EXPECT_EQ(b[30], 0xD3);
+    EXPECT_EQ(b[644], 21);
+    EXPECT_EQ(b[645], 45);
+    EXPECT_EQ(b[646], 99);
 }
 
 TEST(CameraFields, ValuesAreCheckedForTheirKindOfField)
@@ -129,8 +121,8 @@ TEST(CameraFields, ValuesAreCheckedForTheirKindOfField)
     settings::applyChange(values, longer);
     protocol::ParameterPacket packet;
     EXPECT_EQ(settings::collectSettings(values, record, packet), "DDNS Domain Name");
-    camsim::setCountedText(record, camsim::textFields()[8], std::string(82, 'd'));
-    EXPECT_EQ(packed(record, {longer}).bytes[off::ddnsDomainName], protocol::kKeepMarker);
+    camsim::setCountedText(record, settings::field("ddnsDomainName"), std::string(82, 'd'));
+    EXPECT_EQ(packed(record, {longer}).bytes[answerAt("ddnsDomainName")], protocol::kKeepMarker);
     // One character is one camera byte of Windows-1252, however many bytes UTF-8 gives it.
     std::string accents;
     for (int i = 0; i < 10; ++i) {
@@ -186,9 +178,10 @@ TEST(CameraFields, SettingsFileTakesWhatShowPrintsAndSkipsWhatCannotBeWritten)
 TEST(CameraFields, ShowJsonAppliedUnchangedSendsAPacketThatChangesNothing)
 {
     camsim::Camera camera = camsim::generatedCamera(5);
-    camsim::setCountedText(camera.record, camsim::textFields()[6], "Caf\xE9 \"A\\B\"\t\x01 \xFF");
-    camsim::setCountedTextNone(camera.record, camsim::textFields()[7]);
-    camsim::setCountedText(camera.record, camsim::textFields()[8], std::string(95, 'd'));
+    camsim::setCountedText(camera.record, settings::field("cameraDescription"),
+                           "Caf\xE9 \"A\\B\"\t\x01 \xFF");
+    camsim::setCountedTextNone(camera.record, settings::field("ddnsUserName"));
+    camsim::setCountedText(camera.record, settings::field("ddnsDomainName"), std::string(95, 'd'));
     const std::string text = settings::writeSettingsFile(settings::valuesOf(camera.record));
     EXPECT_EQ(text.find("Password\""), std::string::npos) << "no password is ever printed";
 
@@ -197,15 +190,15 @@ TEST(CameraFields, ShowJsonAppliedUnchangedSendsAPacketThatChangesNothing)
     ASSERT_TRUE(settings::readSettingsFile(text, back, error)) << error.text();
     const protocol::ParameterPacket viaJson = packed(camera.record, back.changes);
     EXPECT_EQ(viaJson.bytes, packed(camera.record, {}).bytes);
-    EXPECT_EQ(viaJson.bytes[off::cameraDescription], protocol::kKeepMarker);
-    EXPECT_EQ(viaJson.bytes[off::ddnsDomainName], protocol::kKeepMarker);
+    EXPECT_EQ(viaJson.bytes[answerAt("cameraDescription")], protocol::kKeepMarker);
+    EXPECT_EQ(viaJson.bytes[answerAt("ddnsDomainName")], protocol::kKeepMarker);
 }
 
 TEST(CameraFields, RadioValuesWithoutAnItemShowAsNoChoice)
 {
     protocol::CameraRecord record = camsim::generatedCamera(1).record;
-    record.bytes[off::networkType] = 3;
-    record.bytes[off::imageFlags] = 0x06; // brightness 3
+    record.bytes[answerAt("networkType")] = 3;
+    record.bytes[imageFlagsAt()] = 0x06; // brightness 3
     const nlohmann::ordered_json json = settings::settingsJson(settings::valuesOf(record));
     EXPECT_TRUE(json.at("networkType").is_null());
     EXPECT_TRUE(json.at("imageBrightness").is_null());
@@ -213,6 +206,6 @@ TEST(CameraFields, RadioValuesWithoutAnItemShowAsNoChoice)
 
     // As in a window that shows this camera first: no network type chosen goes out as 255.
     const protocol::ParameterPacket packet = packed(record, {});
-    EXPECT_EQ(packet.bytes[off::networkType], 255);
-    EXPECT_EQ((packet.bytes[off::imageFlags] >> 1) & 3, 3);
+    EXPECT_EQ(packet.bytes[answerAt("networkType")], 255);
+    EXPECT_EQ((packet.bytes[imageFlagsAt()] >> 1) & 3, 3);
 }

@@ -10,6 +10,7 @@
 
 #include "settings/settings_values.h"
 #include "settings_test_record.h"
+#include "tests/support/field_places.h"
 
 namespace {
 
@@ -47,19 +48,19 @@ TEST_F(CollectSettings, EachCheckReportsItsLabel)
         const char* label;
     };
     const Case cases[] = {
-        {&SettingsValues::txtIpAddress2, "10.0.0", "IP Address"},
-        {&SettingsValues::txtSubnetMask2, "", "Subnet Mask"},
-        {&SettingsValues::txtGateway2, "gw.example", "Gateway"},
-        {&SettingsValues::txtDnsServer2, "10 .0.0.1", "DNS Server"},
-        {&SettingsValues::txtSmtpIpAddress, "10.1", "SMTP IP Address"},
-        {&SettingsValues::txtSmtpIpAddress, "10.1.2.", "SMTP IP Address"},
-        {&SettingsValues::txtHour, "24", "Time e-mail: Hour"},
-        {&SettingsValues::txtHour, "-1", "Time e-mail: Hour"},
-        {&SettingsValues::txtHour, "99999999999", "Time e-mail: Hour"},
-        {&SettingsValues::txtMinute, "60", "Time e-mail: Minute"},
-        {&SettingsValues::txtMinute, "-1", "Time e-mail: Minute"},
-        {&SettingsValues::txtTriggerCount, "100", "E-mail Trigger Count"},
-        {&SettingsValues::txtTriggerCount, "-1", "E-mail Trigger Count"},
+        {&SettingsValues::ipAddress, "10.0.0", "IP Address"},
+        {&SettingsValues::subnetMask, "", "Subnet Mask"},
+        {&SettingsValues::gateway, "gw.example", "Gateway"},
+        {&SettingsValues::dnsServer, "10 .0.0.1", "DNS Server"},
+        {&SettingsValues::smtpIpAddress, "10.1", "SMTP IP Address"},
+        {&SettingsValues::smtpIpAddress, "10.1.2.", "SMTP IP Address"},
+        {&SettingsValues::hour, "24", "Time e-mail: Hour"},
+        {&SettingsValues::hour, "-1", "Time e-mail: Hour"},
+        {&SettingsValues::hour, "99999999999", "Time e-mail: Hour"},
+        {&SettingsValues::minute, "60", "Time e-mail: Minute"},
+        {&SettingsValues::minute, "-1", "Time e-mail: Minute"},
+        {&SettingsValues::triggerCount, "100", "E-mail Trigger Count"},
+        {&SettingsValues::triggerCount, "-1", "E-mail Trigger Count"},
     };
     const SettingsValues shown = values;
     for (const Case& c : cases) {
@@ -69,68 +70,68 @@ TEST_F(CollectSettings, EachCheckReportsItsLabel)
         EXPECT_EQ(collect(), std::optional<std::string>(c.label));
     }
     values = shown;
-    values.txtHour = "0";
+    values.hour = "0";
     for (const char* minute : {"0", "1", "2", ""}) {
-        values.txtMinute = minute;
+        values.minute = minute;
         EXPECT_EQ(collect(), "Time e-mail: 23:59 ~ 00:03") << "minute " << minute;
     }
-    values.txtHour = "";
-    values.txtMinute = "";
-    values.optTimeEmail = 0;
+    values.hour = "";
+    values.minute = "";
+    values.timeEmail = 0;
     EXPECT_EQ(collect(), "Time e-mail: 23:59 ~ 00:03");
 }
 
 TEST_F(CollectSettings, OnlyTheFirstFailureIsReported)
 {
-    values.txtIpAddress2 = "10.0.0";
-    values.txtHour = "24";
+    values.ipAddress = "10.0.0";
+    values.hour = "24";
     EXPECT_EQ(collect(), "IP Address");
-    values.txtIpAddress2 = "10.0.0.1";
-    values.txtSmtpIpAddress = "1";
-    values.txtTriggerCount = "100";
+    values.ipAddress = "10.0.0.1";
+    values.smtpIpAddress = "1";
+    values.triggerCount = "100";
     EXPECT_EQ(collect(), "SMTP IP Address");
-    values.txtSmtpIpAddress = "";
+    values.smtpIpAddress = "";
     EXPECT_EQ(collect(), "Time e-mail: Hour");
-    values.txtHour = "23";
-    values.txtMinute = "60";
+    values.hour = "23";
+    values.minute = "60";
     EXPECT_EQ(collect(), "Time e-mail: Minute");
 }
 
 TEST_F(CollectSettings, AcceptedReadingsGoIntoThePacket)
 {
-    values.txtIpAddress2 = "192.168.1.300";
-    values.txtHour = "7abc";
-    values.txtMinute = "0";
-    values.txtTriggerCount = "";
+    values.ipAddress = "192.168.1.300";
+    values.hour = "7abc";
+    values.minute = "0";
+    values.triggerCount = "";
     ASSERT_EQ(collect(), std::nullopt);
     auto bytesAt = [&](std::size_t at) {
         return std::vector<int>(packet.bytes.begin() + at, packet.bytes.begin() + at + 4);
     };
-    EXPECT_EQ(bytesAt(offset::ipAddress), (std::vector<int>{192, 168, 1, 44}));
-    EXPECT_EQ(packet.bytes[offset::packetHour], 7);
-    EXPECT_EQ(packet.bytes[offset::packetMinute], 0);
-    EXPECT_EQ(packet.bytes[offset::packetTriggerCount], 0);
+    EXPECT_EQ(bytesAt(answerAt("ipAddress")), (std::vector<int>{192, 168, 1, 44}));
+    EXPECT_EQ(packet.bytes[packetAt("hour")], 7);
+    EXPECT_EQ(packet.bytes[packetAt("minute")], 0);
+    EXPECT_EQ(packet.bytes[packetAt("triggerCount")], 0);
 
     for (const char* smtp : {"", "   ", "mail.example.net"}) {
-        values.txtSmtpIpAddress = smtp;
+        values.smtpIpAddress = smtp;
         ASSERT_EQ(collect(), std::nullopt) << smtp;
-        EXPECT_EQ(bytesAt(offset::packetSmtpIpAddress), (std::vector<int>{0, 0, 0, 0})) << smtp;
+        EXPECT_EQ(bytesAt(packetAt("smtpIpAddress")), (std::vector<int>{0, 0, 0, 0})) << smtp;
     }
     for (auto [hour, minute] :
          {std::pair{"0", "3"}, std::pair{"23", "59"}, std::pair{"00", "03"}}) {
-        values.txtHour = hour;
-        values.txtMinute = minute;
+        values.hour = hour;
+        values.minute = minute;
         EXPECT_EQ(collect(), std::nullopt) << hour << ":" << minute;
     }
-    values.txtTriggerCount = "99";
+    values.triggerCount = "99";
     ASSERT_EQ(collect(), std::nullopt);
-    EXPECT_EQ(packet.bytes[offset::packetTriggerCount], 99);
+    EXPECT_EQ(packet.bytes[packetAt("triggerCount")], 99);
 }
 
 TEST_F(CollectSettings, RefusalLeavesNoPasswordBehind)
 {
-    values.txtAdminPassword = "s3cret";
-    values.txtTriggerCount = "100";
+    values.adminPassword = "s3cret";
+    values.triggerCount = "100";
     ASSERT_TRUE(collect().has_value());
     EXPECT_TRUE(
         std::all_of(packet.bytes.begin(), packet.bytes.end(), [](auto b) { return b == 0; }));
@@ -139,70 +140,70 @@ TEST_F(CollectSettings, RefusalLeavesNoPasswordBehind)
 TEST_F(CollectSettings, WipingPasswordsEmptiesAllSevenAndNothingElse)
 {
     const std::vector<std::string SettingsValues::*> passwords = {
-        &SettingsValues::txtAdslPassword,     &SettingsValues::txtDdnsPassword,
-        &SettingsValues::txtEmailPassword,    &SettingsValues::txtAdminPassword,
-        &SettingsValues::txtNewAdminPassword, &SettingsValues::txtUserPassword,
-        &SettingsValues::txtNewUserPassword};
+        &SettingsValues::adslPassword,     &SettingsValues::ddnsPassword,
+        &SettingsValues::emailPassword,    &SettingsValues::adminPassword,
+        &SettingsValues::newAdminPassword, &SettingsValues::userPassword,
+        &SettingsValues::newUserPassword};
     for (auto password : passwords)
         values.*password = std::string(21, 'p');
     const SettingsValues before = values;
     settings::wipePasswords(values);
     for (auto password : passwords)
         EXPECT_EQ(values.*password, "");
-    EXPECT_EQ(values.txtCameraDescription2, before.txtCameraDescription2);
-    EXPECT_EQ(values.txtDdnsDomainName, before.txtDdnsDomainName);
-    EXPECT_EQ(values.txtEmailAccount, before.txtEmailAccount);
-    EXPECT_EQ(values.txtHour, before.txtHour);
+    EXPECT_EQ(values.cameraDescription, before.cameraDescription);
+    EXPECT_EQ(values.ddnsDomainName, before.ddnsDomainName);
+    EXPECT_EQ(values.emailAccount, before.emailAccount);
+    EXPECT_EQ(values.hour, before.hour);
 }
 
 TEST_F(CollectSettings, TextsGoOutOnlyWhenChanged)
 {
-    values.txtSmtpDomain = "SMTP.example.net";             // case change
-    values.txtEmailSender = "";                            // cleared
-    values.txtEmailCopy = "";                              // camera's is empty too (length 0)
-    values.txtDdnsUserName = "";                           // camera's is missing (length 255)
-    values.txtEmailAccount = "cam" + std::string(37, 'x'); // as long as it may be
+    values.smtpDomain = "SMTP.example.net";             // case change
+    values.emailSender = "";                            // cleared
+    values.emailCopy = "";                              // camera's is empty too (length 0)
+    values.ddnsUserName = "";                           // camera's is missing (length 255)
+    values.emailAccount = "cam" + std::string(37, 'x'); // as long as it may be
     ASSERT_EQ(collect(), std::nullopt);
-    EXPECT_EQ(field(offset::adslUserName, 30), counted(255, "", 30));
-    EXPECT_EQ(field(offset::cameraDescription, 40), counted(255, "", 40));
-    EXPECT_EQ(field(offset::smtpDomain, 31), counted(16, "SMTP.example.net", 31));
-    EXPECT_EQ(field(offset::emailSender, 47), counted(0, "", 47));
-    EXPECT_EQ(field(offset::emailCopy, 40), counted(255, "", 40));
-    EXPECT_EQ(field(offset::ddnsUserName, 30), counted(255, "", 30));
-    EXPECT_EQ(field(offset::emailAccount, 47), counted(40, "cam" + std::string(37, 'x'), 47));
+    EXPECT_EQ(field(answerAt("adslUserName"), 30), counted(255, "", 30));
+    EXPECT_EQ(field(answerAt("cameraDescription"), 40), counted(255, "", 40));
+    EXPECT_EQ(field(answerAt("smtpDomain"), 31), counted(16, "SMTP.example.net", 31));
+    EXPECT_EQ(field(answerAt("emailSender"), 47), counted(0, "", 47));
+    EXPECT_EQ(field(answerAt("emailCopy"), 40), counted(255, "", 40));
+    EXPECT_EQ(field(answerAt("ddnsUserName"), 30), counted(255, "", 30));
+    EXPECT_EQ(field(answerAt("emailAccount"), 47), counted(40, "cam" + std::string(37, 'x'), 47));
 }
 
 TEST_F(CollectSettings, ALongerTextPassesOnlyAsTheCamerasOwnAndIsKept)
 {
-    putText(record, offset::cameraDescription, std::string(47, 'd'));
-    putText(record, offset::ddnsDomainName, std::string(95, 'q'));
+    putText(record, answerAt("cameraDescription"), std::string(47, 'd'));
+    putText(record, answerAt("ddnsDomainName"), std::string(95, 'q'));
     values = settings::decodeCameraRecord(record);
     ASSERT_EQ(collect(), std::nullopt);
-    EXPECT_EQ(field(offset::cameraDescription, 47), counted(255, "", 47));
-    EXPECT_EQ(field(offset::ddnsDomainName, 95), counted(255, "", 95));
+    EXPECT_EQ(field(answerAt("cameraDescription"), 47), counted(255, "", 47));
+    EXPECT_EQ(field(answerAt("ddnsDomainName"), 95), counted(255, "", 95));
 
     // Changed, or typed longer than the field where the camera's text is short, it would go out
     // cut: refused instead, in the order the texts are written, and nothing goes out.
-    values.txtDdnsDomainName = std::string(94, 'q');
-    values.txtCameraDescription2 = std::string(45, 'd');
-    values.txtAdminPassword = "s3cret";
+    values.ddnsDomainName = std::string(94, 'q');
+    values.cameraDescription = std::string(45, 'd');
+    values.adminPassword = "s3cret";
     EXPECT_EQ(collect(), "Camera Description");
     EXPECT_TRUE(
         std::all_of(packet.bytes.begin(), packet.bytes.end(), [](auto b) { return b == 0; }));
-    values.txtCameraDescription2 = std::string(40, 'd');
+    values.cameraDescription = std::string(40, 'd');
     EXPECT_EQ(collect(), "DDNS Domain Name");
-    values.txtDdnsDomainName = std::string(81, 'q');
+    values.ddnsDomainName = std::string(81, 'q');
     ASSERT_EQ(collect(), std::nullopt);
-    EXPECT_EQ(field(offset::ddnsDomainName, 95), counted(81, std::string(81, 'q'), 95));
+    EXPECT_EQ(field(answerAt("ddnsDomainName"), 95), counted(81, std::string(81, 'q'), 95));
 
     const std::pair<std::string SettingsValues::*, const char*> labels[] = {
-        {&SettingsValues::txtAdslUserName, "PPPoE User Name"},
-        {&SettingsValues::txtSmtpDomain, "SMTP Domain Name"},
-        {&SettingsValues::txtEmailSender, "E-mail Sender"},
-        {&SettingsValues::txtEmailReceiver, "E-mail Receiver"},
-        {&SettingsValues::txtEmailCopy, "E-mail Copy"},
-        {&SettingsValues::txtEmailAccount, "E-mail Account"},
-        {&SettingsValues::txtDdnsUserName, "DDNS User Name"},
+        {&SettingsValues::adslUserName, "PPPoE User Name"},
+        {&SettingsValues::smtpDomain, "SMTP Domain Name"},
+        {&SettingsValues::emailSender, "E-mail Sender"},
+        {&SettingsValues::emailReceiver, "E-mail Receiver"},
+        {&SettingsValues::emailCopy, "E-mail Copy"},
+        {&SettingsValues::emailAccount, "E-mail Account"},
+        {&SettingsValues::ddnsUserName, "DDNS User Name"},
     };
     const SettingsValues fitting = values;
     for (const auto& [edit, label] : labels) {
@@ -214,15 +215,15 @@ TEST_F(CollectSettings, ALongerTextPassesOnlyAsTheCamerasOwnAndIsKept)
 
 TEST_F(CollectSettings, PasswordsGoOutWhenTyped)
 {
-    values.txtNewAdminPassword = "0123456789";
-    values.txtUserPassword = "0123456789AB";
-    values.txtDdnsPassword = std::string(21, 'p');
+    values.newAdminPassword = "0123456789";
+    values.userPassword = "0123456789AB";
+    values.ddnsPassword = std::string(21, 'p');
     ASSERT_EQ(collect(), std::nullopt);
-    EXPECT_EQ(field(offset::adminPassword, 15), counted(255, "", 15));
-    EXPECT_EQ(field(offset::newAdminPassword, 15), counted(10, "0123456789", 15));
-    EXPECT_EQ(field(offset::userPassword, 15), counted(10, "0123456789", 15));
-    EXPECT_EQ(field(offset::ddnsPassword, 31), counted(21, std::string(21, 'p'), 31));
-    EXPECT_EQ(field(offset::emailPassword, 31), counted(255, "", 31));
+    EXPECT_EQ(field(packetAt("adminPassword"), 15), counted(255, "", 15));
+    EXPECT_EQ(field(packetAt("newAdminPassword"), 15), counted(10, "0123456789", 15));
+    EXPECT_EQ(field(packetAt("userPassword"), 15), counted(10, "0123456789", 15));
+    EXPECT_EQ(field(packetAt("ddnsPassword"), 31), counted(21, std::string(21, 'p'), 31));
+    EXPECT_EQ(field(packetAt("emailPassword"), 31), counted(255, "", 31));
 }
 
 TEST_F(CollectSettings, EachEditFillsItsOwnFieldUpToItsMaximum)
@@ -233,27 +234,19 @@ TEST_F(CollectSettings, EachEditFillsItsOwnFieldUpToItsMaximum)
         std::size_t maxChars;
     };
     const Field fields[] = {
-        {&SettingsValues::txtAdslUserName, 48, 30},
-        {&SettingsValues::txtSmtpDomain, 80, 30},
-        {&SettingsValues::txtEmailSender, 112, 40},
-        {&SettingsValues::txtEmailReceiver, 160, 40},
-        {&SettingsValues::txtEmailCopy, 208, 40},
-        {&SettingsValues::txtEmailAccount, 256, 40},
-        {&SettingsValues::txtCameraDescription2, 304, 40},
-        {&SettingsValues::txtDdnsUserName, 352, 30},
-        {&SettingsValues::txtDdnsDomainName, 384, 81},
-        {&SettingsValues::txtAdslPassword, 480, 20},
-        {&SettingsValues::txtDdnsPassword, 512, 21},
-        {&SettingsValues::txtEmailPassword, 544, 20},
-        {&SettingsValues::txtAdminPassword, 576, 10},
-        {&SettingsValues::txtNewAdminPassword, 592, 10},
-        {&SettingsValues::txtUserPassword, 608, 10},
-        {&SettingsValues::txtNewUserPassword, 624, 10},
+        {&SettingsValues::adslUserName, 48, 30},       {&SettingsValues::smtpDomain, 80, 30},
+        {&SettingsValues::emailSender, 112, 40},       {&SettingsValues::emailReceiver, 160, 40},
+        {&SettingsValues::emailCopy, 208, 40},         {&SettingsValues::emailAccount, 256, 40},
+        {&SettingsValues::cameraDescription, 304, 40}, {&SettingsValues::ddnsUserName, 352, 30},
+        {&SettingsValues::ddnsDomainName, 384, 81},    {&SettingsValues::adslPassword, 480, 20},
+        {&SettingsValues::ddnsPassword, 512, 21},      {&SettingsValues::emailPassword, 544, 20},
+        {&SettingsValues::adminPassword, 576, 10},     {&SettingsValues::newAdminPassword, 592, 10},
+        {&SettingsValues::userPassword, 608, 10},      {&SettingsValues::newUserPassword, 624, 10},
     };
     // Texts as long as they may be; passwords are cut.
     char letter = 'A';
     for (const Field& f : fields) {
-        values.*f.edit = std::string(f.at < offset::adslPassword ? f.maxChars : 100, letter++);
+        values.*f.edit = std::string(f.at < packetAt("adslPassword") ? f.maxChars : 100, letter++);
     }
     ASSERT_EQ(collect(), std::nullopt);
     letter = 'A';
@@ -267,24 +260,36 @@ TEST_F(CollectSettings, EachEditFillsItsOwnFieldUpToItsMaximum)
 
 TEST_F(CollectSettings, RadioGroupsWithoutChoiceAndUnsetOptionBits)
 {
-    record.bytes[offset::optionFlags] = 0xFF;
+    record.bytes[optionFlagsAt()] = 0xFF;
     values = settings::decodeCameraRecord(record);
     ASSERT_EQ(collect(), std::nullopt);
-    EXPECT_EQ(packet.bytes[offset::optionFlags], 0xD3); // bits 2, 3 and 5 dropped
+    EXPECT_EQ(packet.bytes[optionFlagsAt()], 0xD3); // bits 2, 3 and 5 dropped
 
-    values.optNetworkType = -1;
-    values.optImageBrightness = -1;
-    values.optImageResolution = -1;
-    values.optImageQuality = -1;
-    values.optUpsideDown = 0;
-    values.optAntiFlicker = 0;
+    values.networkType = -1;
+    values.imageBrightness = -1;
+    values.imageResolution = -1;
+    values.imageQuality = -1;
+    values.upsideDown = 0;
+    values.antiFlicker = 0;
     ASSERT_EQ(collect(), std::nullopt);
-    EXPECT_EQ(packet.bytes[offset::networkType], 255);
-    EXPECT_EQ(packet.bytes[offset::imageFlags], 1 << 6 | 3 << 4 | 3 << 1);
+    EXPECT_EQ(packet.bytes[answerAt("networkType")], 255);
+    EXPECT_EQ(packet.bytes[imageFlagsAt()], 1 << 6 | 3 << 4 | 3 << 1);
 
-    values.optImageResolution = 0;
+    values.imageResolution = 0;
     ASSERT_EQ(collect(), std::nullopt);
-    EXPECT_EQ(packet.bytes[offset::imageFlags] >> 6, 0);
+    EXPECT_EQ(packet.bytes[imageFlagsAt()] >> 6, 0);
+
+    // An index too wide for its bits keeps to them and leaves its neighbours alone.
+    values.upsideDown = 2;
+    values.imageBrightness = 4;
+    values.antiFlicker = 2;
+    values.imageQuality = 4;
+    values.timeEmail = 3;
+    values.smtpServerType = values.emailAuthentication = values.motionImage = 0;
+    values.userPasswordOn = 2;
+    ASSERT_EQ(collect(), std::nullopt);
+    EXPECT_EQ(packet.bytes[imageFlagsAt()], 0x00);
+    EXPECT_EQ(packet.bytes[optionFlagsAt()], 0x02);
 }
 
 TEST_F(CollectSettings, UneditedRecordGivesTheKeepPacket)
@@ -322,14 +327,14 @@ TEST_F(CollectSettings, RadioValuesSurviveDecodeAndCollect)
             if (option & 0x2C) {
                 continue;
             }
-            record.bytes[offset::networkType] = static_cast<std::uint8_t>(option % 3);
-            record.bytes[offset::imageFlags] = static_cast<std::uint8_t>(image);
-            record.bytes[offset::optionFlags] = static_cast<std::uint8_t>(option);
+            record.bytes[answerAt("networkType")] = static_cast<std::uint8_t>(option % 3);
+            record.bytes[imageFlagsAt()] = static_cast<std::uint8_t>(image);
+            record.bytes[optionFlagsAt()] = static_cast<std::uint8_t>(option);
             values = settings::decodeCameraRecord(record);
             ASSERT_EQ(collect(), std::nullopt);
-            ASSERT_EQ(packet.bytes[offset::networkType], option % 3);
-            ASSERT_EQ(packet.bytes[offset::imageFlags], image);
-            ASSERT_EQ(packet.bytes[offset::optionFlags], option);
+            ASSERT_EQ(packet.bytes[answerAt("networkType")], option % 3);
+            ASSERT_EQ(packet.bytes[imageFlagsAt()], image);
+            ASSERT_EQ(packet.bytes[optionFlagsAt()], option);
         }
     }
 }

@@ -78,7 +78,7 @@ TEST(SettingsFile, EveryByteOfACameraTextSurvivesWritingAndReading)
         all += static_cast<char>(b);
     }
     settings::SettingsValues values = settings::valuesOf(settings_test::sampleRecord());
-    values.txtCameraDescription2 = all;
+    values.cameraDescription = all;
     const std::string text = settings::writeSettingsFile(values);
     EXPECT_EQ(text.find('\x01'), std::string::npos) << "control characters go out escaped";
     EXPECT_EQ(text.find('\x7F'), std::string::npos) << "control characters go out escaped";

@@ -6,8 +6,8 @@
 
 namespace {
 
-using settings::readDottedQuad;
 using settings::readInteger;
+using settings::readLenientIpv4;
 
 TEST(ReadDottedQuad, ScansLikeFormattedInput)
 {
@@ -42,7 +42,7 @@ TEST(ReadDottedQuad, ScansLikeFormattedInput)
     for (const Case& c : cases) {
         SCOPED_TRACE("\"" + c.text + "\"");
         protocol::Ipv4Bytes out{};
-        ASSERT_EQ(readDottedQuad(c.text, out), c.count);
+        ASSERT_EQ(readLenientIpv4(c.text, out), c.count);
         for (int i = 0; i < c.count; ++i) {
             EXPECT_EQ(out[i], c.bytes[i]) << "number " << i;
         }

@@ -2,8 +2,6 @@
 
 namespace settings_test {
 
-namespace offset = protocol::offset;
-
 void putBytes(protocol::CameraRecord& record, std::size_t at, std::initializer_list<int> bytes)
 {
     for (int b : bytes) {
@@ -19,6 +17,8 @@ void putText(protocol::CameraRecord& record, std::size_t at, const std::string& 
     }
 }
 
+// Every field at the place a camera's answer has it, written out as a number here, so that a
+// wrong place in the program's field table shows in the tests that read this record.
 protocol::CameraRecord sampleRecord()
 {
     protocol::CameraRecord r;
@@ -26,28 +26,28 @@ protocol::CameraRecord sampleRecord()
     for (std::size_t i = 0; i < tag.size(); ++i) {
         r.bytes[i] = static_cast<std::uint8_t>(tag[i]);
     }
-    putBytes(r, offset::respondMac, {0x00, 0x1A, 0x2B, 0xC3, 0xD4, 0xEF});
-    putBytes(r, offset::networkType, {0, 0x6A, 0x53});
-    putBytes(r, offset::ipAddress, {203, 0, 113, 20});
-    putBytes(r, offset::gateway, {203, 0, 113, 1});
-    putBytes(r, offset::subnetMask, {255, 255, 255, 0});
-    putBytes(r, offset::dnsServer, {198, 51, 100, 53});
-    putText(r, offset::adslUserName, "adsl-user");
-    putText(r, offset::smtpDomain, "smtp.example.net");
-    putText(r, offset::emailSender, "cam@example.net");
-    putText(r, offset::emailReceiver, "ops@example.net");
-    putText(r, offset::emailCopy, "");
-    putText(r, offset::emailAccount, "cam");
-    putText(r, offset::cameraDescription, "Loading Bay");
-    r.bytes[offset::ddnsUserName] = protocol::kKeepMarker;
-    putText(r, offset::ddnsDomainName, "bay.ddns.example.net");
+    putBytes(r, 20, {0x00, 0x1A, 0x2B, 0xC3, 0xD4, 0xEF});
+    putBytes(r, 28, {0, 0x6A, 0x53});
+    putBytes(r, 32, {203, 0, 113, 20});
+    putBytes(r, 36, {203, 0, 113, 1});
+    putBytes(r, 40, {255, 255, 255, 0});
+    putBytes(r, 44, {198, 51, 100, 53});
+    putText(r, 48, "adsl-user");
+    putText(r, 80, "smtp.example.net");
+    putText(r, 112, "cam@example.net");
+    putText(r, 160, "ops@example.net");
+    putText(r, 208, "");
+    putText(r, 256, "cam");
+    putText(r, 304, "Loading Bay");
+    r.bytes[352] = protocol::kKeepMarker;
+    putText(r, 384, "bay.ddns.example.net");
     const std::string firmware = "V1.6.0-2041";
     for (std::size_t i = 0; i < firmware.size(); ++i) {
-        r.bytes[offset::firmwareVersion + i] = static_cast<std::uint8_t>(firmware[i]);
+        r.bytes[480 + i] = static_cast<std::uint8_t>(firmware[i]);
     }
-    putBytes(r, offset::recordSmtpIpAddress, {198, 51, 100, 25});
-    putBytes(r, offset::hour, {7, 30, 5});
-    putBytes(r, offset::usedIPAddress, {203, 0, 113, 77});
+    putBytes(r, 512, {198, 51, 100, 25});
+    putBytes(r, 516, {7, 30, 5});
+    putBytes(r, 519, {203, 0, 113, 77});
     return r;
 }
 

@@ -4,25 +4,51 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "settings/camera_fields.h"
 #include "theme/radio_group.h"
 #include "theme/themed_frame.h"
-#include "ui_promoted_form.h"
+#include "ui_Unit1.h"
 
 namespace {
 
-// The theme's widgets promoted in a Designer form, placed as the window's E-mail page places them.
+// The window's form with the theme's widgets promoted in it, on its E-mail page.
 class PromotedFormTest : public testing::Test {
 protected:
     void SetUp() override
     {
         ui.setupUi(&window);
+        ui.IpCameraInfoPage->setCurrentWidget(ui.pageEmail);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
     QWidget window;
-    Ui::PromotedForm ui;
+    Ui::TForm1 ui;
 };
+
+// The window finds each field's control by the name the field table gives it: the form must
+// have it, of the field's kind, and a radio group must offer the field's items.
+TEST_F(PromotedFormTest, EveryCameraFieldHasItsControl)
+{
+    for (const settings::CameraField& field : settings::cameraFields()) {
+        SCOPED_TRACE(field.name);
+        const QString name = QString::fromLatin1(field.control);
+        if (field.kind == settings::FieldKind::choice) {
+            const auto* group = window.findChild<theme::RadioGroup*>(name);
+            ASSERT_NE(group, nullptr) << field.control;
+            QStringList items;
+            for (const std::string& item : field.items)
+                items << QString::fromStdString(item);
+            EXPECT_EQ(group->items(), items);
+            continue;
+        }
+        const auto* edit = window.findChild<QLineEdit*>(name);
+        ASSERT_NE(edit, nullptr) << field.control;
+        EXPECT_EQ(edit->echoMode() == QLineEdit::Password,
+                  field.kind == settings::FieldKind::password);
+        EXPECT_EQ(edit->isEnabled(), field.kind != settings::FieldKind::shown);
+    }
+}
 
 TEST_F(PromotedFormTest, FormSetsTitleAndItems)
 {

@@ -12,6 +12,8 @@
 #include <QTreeWidget>
 
 #include "theme/radio_group.h"
+#include "theme/themed_frame.h"
+#include "ui_Unit1.h"
 
 namespace {
 
@@ -29,10 +31,10 @@ int inkPixels(QWidget& widget, int beforeX = INT_MAX, int aboveY = INT_MAX)
 }
 
 // A text fits its box when the box shows as many text pixels as a far larger box does.
-template <typename Widget> void expectFits(const char* text, QSize box, QSize room = {80, 20})
+template <typename Widget> void expectFits(const QString& text, QSize box, QSize room = {80, 20})
 {
-    Widget tight(QString::fromLatin1(text));
-    Widget roomy(QString::fromLatin1(text));
+    Widget tight(text);
+    Widget roomy(text);
     if constexpr (std::is_same_v<Widget, QLabel>) {
         tight.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         roomy.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -40,90 +42,72 @@ template <typename Widget> void expectFits(const char* text, QSize box, QSize ro
     tight.resize(box);
     roomy.resize(box + room);
     const int shown = inkPixels(tight);
-    EXPECT_GT(shown, 0) << text;
-    EXPECT_EQ(shown, inkPixels(roomy)) << text << " in " << box.width();
+    EXPECT_GT(shown, 0) << qPrintable(text);
+    EXPECT_EQ(shown, inkPixels(roomy)) << qPrintable(text) << " in " << box.width();
 }
 
-TEST(Captions, LabelsButtonsAndAddressesFitTheirBoxes)
+// Every caption of the window's form fits the box the form gives it.
+class FormCaptions : public testing::Test {
+protected:
+    void SetUp() override { ui.setupUi(&window); }
+
+    QWidget window;
+    Ui::TForm1 ui;
+};
+
+TEST_F(FormCaptions, LabelsButtonsAndAddressesFitTheirBoxes)
 {
-    const std::pair<const char*, int> labels[] = {
-        {"Adapter Name:", 73},
-        {"Subnet Mask:", 73},
-        {"DNS Server:", 73},
-        {"Firmware Version:", 113},
-        {"Camera Description:", 113},
-        {"User Name:", 65},
-        {"Subnet Mask:", 65},
-        {"DNS Server:", 65},
-        {"Password:", 57},
-        {"Domain Name:", 69},
-        {"E-mail Receiver:", 97},
-        {"E-mail Account:", 97},
-        {"E-mail Password", 97},
-        {"Minute:", 47},
-        {"Trigger Count:", 72},
-        {"Administrator Password:", 145},
-        {"New Administrator Password:", 145},
-    };
-    for (const auto& [text, width] : labels)
-        expectFits<QLabel>(text, QSize(width, 17));
-    expectFits<QPushButton>("&Find", QSize(96, 23));
-    expectFits<QPushButton>("&Save", QSize(80, 23));
-    expectFits<QPushButton>("E&xit", QSize(80, 23));
-    expectFits<QLineEdit>("255.255.255.255", QSize(121, 19), QSize(100, 0));
-    expectFits<QLineEdit>("00-1A-2B-3C-4D-5E", QSize(121, 19), QSize(100, 0));
+    for (const QLabel* label : window.findChildren<QLabel*>())
+        expectFits<QLabel>(label->text(), label->size());
+    for (const QPushButton* button : window.findChildren<QPushButton*>())
+        expectFits<QPushButton>(button->text(), button->size());
+    expectFits<QLineEdit>(QStringLiteral("255.255.255.255"), ui.txtIpAddress->size(), {100, 0});
+    expectFits<QLineEdit>(QStringLiteral("00-1A-2B-3C-4D-5E"), ui.txtMacAddress->size(), {100, 0});
 }
 
 // A group's caption sits on its top border and must end before the right-hand one.
-TEST(Captions, GroupTitlesEndInsideTheirGroups)
+TEST_F(FormCaptions, GroupTitlesEndInsideTheirGroups)
 {
-    const std::pair<const char*, int> groups[] = {
-        {"PC Network Adapter Information", 233},
-        {"DDNS Configuration", 209},
-        {"E-mail Trigger Count", 121},
-        {"Anti-Flicker Setting", 121},
-        {"Image Orientation", 121},
-        {"E-mail Authentication", 120},
-    };
-    for (const auto& [title, width] : groups) {
-        QGroupBox tight(QString::fromLatin1(title));
-        QGroupBox roomy(QString::fromLatin1(title));
+    for (const QGroupBox* group : window.findChildren<QGroupBox*>()) {
+        const QString title = group->title();
+        if (title.isEmpty())
+            continue;
+        const int width = group->width();
+        QGroupBox tight(title);
+        QGroupBox roomy(title);
         tight.resize(width, 60);
         roomy.resize(width + 120, 60);
         const int band = tight.fontMetrics().height() + 2;
         const int shown = inkPixels(tight, width - 2, band);
-        EXPECT_GT(shown, 0) << title;
-        EXPECT_EQ(shown, inkPixels(roomy, INT_MAX, band)) << title;
+        EXPECT_GT(shown, 0) << qPrintable(title);
+        EXPECT_EQ(shown, inkPixels(roomy, INT_MAX, band)) << qPrintable(title);
     }
 }
 
-// The widest items stand in groups 121 wide; the form test covers items with fields beside them.
-TEST(Captions, RadioItemsFitNarrowGroups)
+// The form test covers the items with fields beside them; every other item ends inside its group.
+TEST_F(FormCaptions, RadioItemsFitTheirGroups)
 {
-    for (const QStringList& items :
-         {QStringList{"VGA (640x480)", "QVGA (320x240)"}, QStringList{"Normal", "Upside-down"}}) {
-        theme::RadioGroup group;
-        group.setItems(items);
-        group.resize(121, 69);
-        group.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&group));
-        for (int i = 0; i < items.size(); ++i) {
-            const QRadioButton* item = group.itemButton(i);
-            EXPECT_GE(item->width(), item->sizeHint().width()) << qPrintable(items[i]);
-            EXPECT_LT(item->geometry().right(), 120) << qPrintable(items[i]);
+    window.show();
+    for (theme::RadioGroup* group : window.findChildren<theme::RadioGroup*>()) {
+        if (!group->findChildren<QLineEdit*>().isEmpty())
+            continue;
+        QWidget* page = group->parentWidget();
+        ui.IpCameraInfoPage->setCurrentWidget(page);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        for (int i = 0; i < group->items().size(); ++i) {
+            const QRadioButton* item = group->itemButton(i);
+            EXPECT_GE(item->width(), item->sizeHint().width()) << qPrintable(group->items()[i]);
+            EXPECT_LT(item->geometry().right(), group->width() - 1)
+                << qPrintable(group->items()[i]);
         }
     }
 }
 
-TEST(PageControl, TabsStartTenInAndPagesFillTheRest)
+TEST_F(FormCaptions, TabsStartTenInAndPagesFillTheRest)
 {
-    QTabWidget pages;
-    for (const char* caption :
-         {"Main", "Image Parameter", "Network Config", "E-mail Config", "Password"})
-        pages.addTab(new QWidget, QString::fromLatin1(caption));
-    pages.resize(449, 321);
-    pages.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pages));
+    QTabWidget& pages = *ui.IpCameraInfoPage;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     for (int i = 0; i < pages.count(); ++i) {
         pages.setCurrentIndex(i);

@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include "theme/themed_frame.h"
 
@@ -86,9 +88,25 @@ TEST_F(ThemedFrameTest, MinimiseButtonMinimisesTheWindow)
     EXPECT_TRUE(window.isVisible());
 }
 
-TEST_F(ThemedFrameTest, ControlBoxAndTitleDoubleClickChangeNothing)
+TEST_F(ThemedFrameTest, ControlBoxOpensTheSystemMenu)
 {
+    QStringList items;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        for (QAction* action : menu->actions())
+            items << action->text();
+        menu->setActiveAction(menu->actions().value(1));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
     click("titleControlBox");
+    EXPECT_EQ(items, QStringList({"Minimise", "Close"}));
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(ThemedFrameTest, TitleDoubleClickChangesNothing)
+{
     QTest::mouseDClick(frame, Qt::LeftButton, Qt::NoModifier, QPoint(300, 10));
     QTest::qWait(20);
     EXPECT_TRUE(window.isVisible());

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "protocol/packets.h"
+#include "settings/camera_list.h"
+#include "settings/settings_values.h"
+#include "tests/support/field_places.h"
 #include "tools/virtual-cameras/camera_file.h"
 
 namespace off = protocol::offset;
@@ -35,14 +38,15 @@ ack=othermac
     ASSERT_EQ(cameras.size(), 2u);
 
     const auto& first = cameras[0];
-    EXPECT_EQ(protocol::formatMac(protocol::macAddress(first.record)), "02-00-5E-AA-BB-01");
-    EXPECT_EQ(protocol::countedTextValue(first.record, off::cameraDescription), "Front door");
-    EXPECT_EQ(protocol::networkType(first.record), 2);
-    EXPECT_EQ(protocol::imageFlags(first.record), 0x6A);
-    EXPECT_EQ(protocol::formatIpv4(protocol::ipAddress(first.record)), "198.51.100.9");
-    EXPECT_EQ(first.record.bytes[off::emailCopy], 255);
-    EXPECT_EQ(protocol::countedTextValue(first.record, off::ddnsUserName), "none");
-    EXPECT_EQ(protocol::firmwareVersion(first.record), "FW-2.0");
+    EXPECT_EQ(net::formatMac(protocol::macAddress(first.record)), "02-00-5E-AA-BB-01");
+    EXPECT_EQ(protocol::countedTextValue(first.record, answerAt("cameraDescription")),
+              "Front door");
+    EXPECT_EQ(settings::decodeCameraRecord(first.record).networkType, 2);
+    EXPECT_EQ(first.record.bytes[imageFlagsAt()], 0x6A);
+    EXPECT_EQ(settings::decodeCameraRecord(first.record).ipAddress, "198.51.100.9");
+    EXPECT_EQ(first.record.bytes[answerAt("emailCopy")], 255);
+    EXPECT_EQ(protocol::countedTextValue(first.record, answerAt("ddnsUserName")), "none");
+    EXPECT_EQ(settings::decodeCameraRecord(first.record).firmwareVersion, "FW-2.0");
     EXPECT_EQ(first.respondLength, 523u);
     EXPECT_EQ(first.behaviour.silentPasses, (std::vector<int>{1, 3}));
     EXPECT_TRUE(first.behaviour.twice);
@@ -50,11 +54,12 @@ ack=othermac
     EXPECT_FALSE(first.behaviour.apply);
     EXPECT_EQ(first.behaviour.delayMs, 250u);
     // Fields not given are the generated camera's.
-    EXPECT_EQ(protocol::usedIPAddress(first.record),
-              protocol::usedIPAddress(camsim::generatedCamera(0).record));
+    EXPECT_EQ(settings::usedAddress(first.record),
+              settings::usedAddress(camsim::generatedCamera(0).record));
 
     const auto& second = cameras[1];
-    EXPECT_EQ(protocol::countedTextValue(second.record, off::cameraDescription), "spaced out");
+    EXPECT_EQ(protocol::countedTextValue(second.record, answerAt("cameraDescription")),
+              "spaced out");
     EXPECT_EQ(second.behaviour.ack, AckMode::otherMac);
     EXPECT_EQ(protocol::macAddress(second.record),
               protocol::macAddress(camsim::generatedCamera(1).record));
@@ -94,6 +99,7 @@ TEST(CameraFile, RejectsBadInputNamingTheLine)
         "012345678901234567\n",
         cameras, error))
         << error;
-    EXPECT_EQ(protocol::countedTextValue(cameras[0].record, off::adslUserName).size(), 31u);
-    EXPECT_EQ(protocol::firmwareVersion(cameras[0].record), "012345678901234567");
+    EXPECT_EQ(protocol::countedTextValue(cameras[0].record, answerAt("adslUserName")).size(), 31u);
+    EXPECT_EQ(settings::decodeCameraRecord(cameras[0].record).firmwareVersion,
+              "012345678901234567");
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/packets.h"
+#include "tests/support/field_places.h"
 #include "tools/virtual-cameras/camera_host.h"
 
 using camsim::AckMode;
@@ -23,7 +24,7 @@ std::vector<std::string> answeredBy(const Outcome& outcome)
     for (const auto& reply : outcome.replies) {
         protocol::CameraRecord record;
         protocol::storeRespondPacket(reply.bytes.data(), reply.bytes.size(), record);
-        names.push_back(protocol::countedTextValue(record, protocol::offset::cameraDescription));
+        names.push_back(protocol::countedTextValue(record, answerAt("cameraDescription")));
     }
     return names;
 }
@@ -39,7 +40,8 @@ protocol::ParameterPacket describing(const Camera& camera, const std::string& de
 {
     protocol::ParameterPacket packet;
     protocol::beginParameterPacket(packet, camera.record);
-    protocol::encodeText(packet, protocol::offset::cameraDescription, 40, description,
+    protocol::encodeText(packet, packetAt("cameraDescription"),
+                         settings::field("cameraDescription").areaWidth, 40, description,
                          camera.record);
     return packet;
 }
@@ -117,9 +119,8 @@ TEST(CameraHostWrite, OnlyTheNamedCameraTakesTheWriteAndAcknowledges)
     const auto expected = protocol::expectedAck(protocol::macAddress(second.record));
     EXPECT_EQ(outcome.replies[0].bytes,
               std::vector<std::uint8_t>(expected.begin(), expected.end()));
-    EXPECT_EQ(
-        protocol::countedTextValue(host.cameras()[1].record, protocol::offset::cameraDescription),
-        "Back yard");
+    EXPECT_EQ(protocol::countedTextValue(host.cameras()[1].record, answerAt("cameraDescription")),
+              "Back yard");
     EXPECT_EQ(host.cameras()[0].record.bytes, camsim::generatedCamera(0).record.bytes);
 
     auto stranger = packet;
@@ -147,9 +148,9 @@ TEST(CameraHostWrite, AcknowledgesAsEachBehaviourSays)
     {
         CameraHost host({withAck(AckMode::none)});
         EXPECT_TRUE(write(host).replies.empty());
-        EXPECT_EQ(protocol::countedTextValue(host.cameras()[0].record,
-                                             protocol::offset::cameraDescription),
-                  "Changed")
+        EXPECT_EQ(
+            protocol::countedTextValue(host.cameras()[0].record, answerAt("cameraDescription")),
+            "Changed")
             << "a silent camera still applies";
     }
     {
@@ -172,11 +173,13 @@ TEST(CameraHostWrite, LogLineNamesTheCameraButNoPassword)
 {
     CameraHost host({camsim::generatedCamera(0)});
     auto packet = describing(host.cameras()[0], "Gate");
-    protocol::encodePassword(packet, protocol::offset::newAdminPassword, 10, "Hunter22");
-    protocol::encodePassword(packet, protocol::offset::adslPassword, 20, "dsl-pass");
-    for (const std::size_t kept : {protocol::offset::ddnsPassword, protocol::offset::emailPassword,
-                                   protocol::offset::newUserPassword})
-        protocol::encodePassword(packet, kept, 10, "");
+    protocol::encodePassword(packet, packetAt("newAdminPassword"),
+                             settings::field("newAdminPassword").areaWidth, 10, "Hunter22");
+    protocol::encodePassword(packet, packetAt("adslPassword"),
+                             settings::field("adslPassword").areaWidth, 20, "dsl-pass");
+    for (const std::size_t kept :
+         {packetAt("ddnsPassword"), packetAt("emailPassword"), packetAt("newUserPassword")})
+        protocol::encodePassword(packet, kept, 31, 10, "");
     const Outcome outcome = host.onParameterPort(packet.bytes.data(), packet.bytes.size());
     EXPECT_NE(outcome.note.find("02-00-5E-10-00-01"), std::string::npos) << outcome.note;
     EXPECT_EQ(outcome.note.find("Hunter22"), std::string::npos);

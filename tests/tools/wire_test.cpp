@@ -17,6 +17,8 @@
 #include "net/udp_endpoint.h"
 #include "protocol/discovery.h"
 #include "protocol/settings_write.h"
+#include "settings/camera_list.h"
+#include "tests/support/field_places.h"
 #include "tests/support/netns_lab.h"
 #include "tests/tools/unchanged_packet.h"
 
@@ -38,7 +40,7 @@ std::vector<std::string> descriptions(const protocol::CameraTable& table)
 {
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < table.count; ++i)
-        texts.push_back(protocol::countedTextValue(table.slots[i], off::cameraDescription));
+        texts.push_back(protocol::countedTextValue(table.slots[i], answerAt("cameraDescription")));
     return texts;
 }
 
@@ -58,8 +60,9 @@ bool canBind(const char* address)
 protocol::ParameterPacket renaming(const protocol::CameraRecord& record, const std::string& name)
 {
     protocol::ParameterPacket packet = unchangedPacket(record);
-    protocol::encodeText(packet, off::cameraDescription, protocol::maxLength::cameraDescription,
-                         name, record);
+    protocol::encodeText(packet, packetAt("cameraDescription"),
+                         settings::field("cameraDescription").areaWidth,
+                         settings::field("cameraDescription").maxLength, name, record);
     return packet;
 }
 
@@ -125,7 +128,7 @@ TEST_F(Wire, FindListsEachCameraOnceExceptTwiceInTheFirstPass)
     const long long elapsed = msSince(start);
     lab_->leave();
 
-    const auto rows = protocol::cameraRows(table);
+    const auto rows = settings::cameraRows(table);
     ASSERT_EQ(rows.size(), 4u);
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"1", "Camera 1"}, {"2", "Camera 3"}, {"3", "Camera 3"}, {"4", "Camera 2"}};
@@ -179,7 +182,8 @@ TEST_F(Wire, WritesAreJudgedByTheirAcknowledgementAndShowOnTheNextFind)
     for (std::size_t i = 0; i < 5; ++i) {
         const auto start = std::chrono::steady_clock::now();
         const bool ok = protocol::writeSettings(
-            endpoint, renaming(before.slots[i], "Lobby " + std::to_string(i + 1)), 10);
+                            endpoint, renaming(before.slots[i], "Lobby " + std::to_string(i + 1)),
+                            10) == protocol::WriteOutcome::acknowledged;
         EXPECT_EQ(ok, expected[i]) << "camera " << i + 1;
         EXPECT_LT(msSince(start), 1000) << "an answer ends the wait at once";
     }
@@ -193,7 +197,7 @@ TEST_F(Wire, WritesAreJudgedByTheirAcknowledgementAndShowOnTheNextFind)
     // Nothing but the description changed.
     ASSERT_EQ(after.count, 5);
     for (std::size_t i = 0; i < 528; ++i) {
-        if (i < off::cameraDescription || i > off::cameraDescription + 47) {
+        if (i < answerAt("cameraDescription") || i > answerAt("cameraDescription") + 47) {
             ASSERT_EQ(after.slots[0].bytes[i], before.slots[0].bytes[i]) << "byte " << i;
         }
     }
@@ -209,7 +213,8 @@ TEST_F(Wire, AnUnansweredWriteFailsAfterTenSeconds)
     ASSERT_EQ(table.count, 1);
 
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(protocol::writeSettings(endpoint, renaming(table.slots[0], "Quiet"), 10));
+    EXPECT_EQ(protocol::writeSettings(endpoint, renaming(table.slots[0], "Quiet"), 10),
+              protocol::WriteOutcome::noAnswer);
     const long long elapsed = msSince(start);
     lab_->leave();
     std::cout << "unanswered write gave up after " << elapsed << " ms\n";

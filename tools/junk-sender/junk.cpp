@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "protocol/packets.h"
+#include "settings/camera_fields.h"
 
 namespace junk {
 
@@ -18,14 +19,6 @@ constexpr std::size_t kDiscoveryBuffer = 1056;
 
 constexpr const char* kNames[kKindCount] = {"random", "tagged", "overlong",
                                             "acks",   "empty",  "oversize"};
-
-// The counted texts of a respond packet, by offset.
-constexpr std::size_t kTextFields[] = {
-    protocol::offset::adslUserName,      protocol::offset::smtpDomain,
-    protocol::offset::emailSender,       protocol::offset::emailReceiver,
-    protocol::offset::emailCopy,         protocol::offset::emailAccount,
-    protocol::offset::cameraDescription, protocol::offset::ddnsUserName,
-    protocol::offset::ddnsDomainName};
 
 void putTag(Bytes& bytes, std::string_view tag)
 {
@@ -204,8 +197,10 @@ Bytes Maker::overlong()
     putTag(bytes, kRespondTag);
     const auto mac = junkMac();
     std::copy(mac.begin(), mac.end(), bytes.begin() + protocol::offset::respondMac);
-    for (std::size_t at : kTextFields)
-        bytes[at] = static_cast<std::uint8_t>(between(96, 254));
+    // Every counted text's length byte past its area.
+    for (const settings::CameraField& field : settings::cameraFields())
+        if (field.kind == settings::FieldKind::text)
+            bytes[field.answerAt] = static_cast<std::uint8_t>(between(96, 254));
     return bytes;
 }
 

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ifaddrs.h>
 #include <iostream>
 #include <netinet/in.h>
 #include <optional>
@@ -19,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "net/interfaces.h"
 #include "protocol/packets.h"
 #include "tools/common/udp_tool.h"
 #include "tools/junk-sender/junk.h"
@@ -153,19 +153,14 @@ bool inTestNamespace()
     if (stat("/proc/1/ns/net", &machine) == 0 && own.st_ino == machine.st_ino &&
         own.st_dev == machine.st_dev)
         return false;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0)
+    std::vector<net::SystemInterface> interfaces;
+    if (!net::listInterfaces(interfaces))
         return false;
-    bool onlyTestNetworks = true;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
-            continue;
-        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        if (!junk::mayTarget(addressBytes(*address)))
-            onlyTestNetworks = false;
-    }
-    freeifaddrs(list);
-    return onlyTestNetworks;
+    for (const net::SystemInterface& adapter : interfaces)
+        for (const net::InterfaceAddress& address : adapter.ipv4)
+            if (!junk::mayTarget(address.address))
+                return false;
+    return true;
 }
 
 std::uint64_t nowUs()

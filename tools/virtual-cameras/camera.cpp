@@ -1,6 +1,7 @@
 #include "tools/virtual-cameras/camera.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -15,41 +16,35 @@ constexpr std::string_view kRespondTag = "MORVAK INFO RESPOND";
 constexpr std::string_view kParameterTag = "MORVAK INFO PARAMETER ";
 constexpr std::string_view kAckTag = "MORVAK INFO ACK ";
 
-// The option bits the utility writes; a camera keeps the others as they were.
-constexpr std::uint8_t kWrittenOptionBits = 0x01 | 0x02 | 0x10 | 0x40 | 0x80;
-
-// Password areas of the parameter packet, with the camera state each one sets.
+// The passwords a parameter packet may set, with the camera state each one sets: a camera takes
+// its new administrator and user passwords, not the old ones that go with them.
 struct PasswordField {
     const char* name;
-    std::size_t fieldOffset;
-    std::size_t width;
+    const char* field;
     std::string Passwords::*target;
 };
 
 constexpr PasswordField kPasswordFields[] = {
-    {"adsl", off::adslPassword, 31, &Passwords::adsl},
-    {"ddns", off::ddnsPassword, 31, &Passwords::ddns},
-    {"email", off::emailPassword, 31, &Passwords::email},
-    {"admin", off::newAdminPassword, 15, &Passwords::admin},
-    {"user", off::newUserPassword, 15, &Passwords::user},
+    {"adsl", "adslPassword", &Passwords::adsl},    {"ddns", "ddnsPassword", &Passwords::ddns},
+    {"email", "emailPassword", &Passwords::email}, {"admin", "newAdminPassword", &Passwords::admin},
+    {"user", "newUserPassword", &Passwords::user},
 };
 
-void putIpv4(protocol::CameraRecord& record, std::size_t at, std::uint8_t a, std::uint8_t b,
-             std::uint8_t c, std::uint8_t d)
+std::uint8_t bitMask(const settings::CameraField& field)
 {
-    record.bytes[at] = a;
-    record.bytes[at + 1] = b;
-    record.bytes[at + 2] = c;
-    record.bytes[at + 3] = d;
+    return static_cast<std::uint8_t>(((1u << field.bits.width) - 1) << field.bits.shift);
 }
 
-const TextField& textField(std::size_t fieldOffset)
+std::string unquoted(std::string_view value)
 {
-    for (const TextField& field : textFields()) {
-        if (field.fieldOffset == fieldOffset)
-            return field;
-    }
-    return textFields().front();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return std::string(value);
+}
+
+void put(protocol::CameraRecord& record, const char* name, const std::string& value)
+{
+    putField(record, settings::field(name), value);
 }
 
 bool hasPrefix(const std::uint8_t* data, std::size_t count, std::string_view tag)
@@ -59,35 +54,97 @@ bool hasPrefix(const std::uint8_t* data, std::size_t count, std::string_view tag
 
 } // namespace
 
-const std::vector<TextField>& textFields()
+std::optional<unsigned> parseNumber(std::string_view s, unsigned max)
 {
-    static const std::vector<TextField> fields = {
-        {"adslUserName", off::adslUserName, 31},
-        {"smtpDomain", off::smtpDomain, 31},
-        {"emailSender", off::emailSender, 47},
-        {"emailReceiver", off::emailReceiver, 47},
-        {"emailCopy", off::emailCopy, 47},
-        {"emailAccount", off::emailAccount, 47},
-        {"cameraDescription", off::cameraDescription, 47},
-        {"ddnsUserName", off::ddnsUserName, 31},
-        {"ddnsDomainName", off::ddnsDomainName, 95},
-    };
-    return fields;
+    int base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        s.remove_prefix(2);
+        base = 16;
+    }
+    unsigned value = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
+    if (s.empty() || ec != std::errc{} || end != s.data() + s.size() || value > max)
+        return std::nullopt;
+    return value;
 }
 
-void setCountedText(protocol::CameraRecord& record, const TextField& field, const std::string& text)
+void setCountedText(protocol::CameraRecord& record, const settings::CameraField& field,
+                    const std::string& text)
 {
-    std::uint8_t* area = record.bytes.data() + field.fieldOffset + 1;
-    std::fill_n(area, field.width, std::uint8_t{0});
-    const std::size_t n = std::min(text.size(), field.width);
+    std::uint8_t* area = record.bytes.data() + field.answerAt + 1;
+    std::fill_n(area, field.areaWidth, std::uint8_t{0});
+    const std::size_t n = std::min(text.size(), field.areaWidth);
     std::memcpy(area, text.data(), n);
-    record.bytes[field.fieldOffset] = static_cast<std::uint8_t>(n);
+    record.bytes[field.answerAt] = static_cast<std::uint8_t>(n);
 }
 
-void setCountedTextNone(protocol::CameraRecord& record, const TextField& field)
+void setCountedTextNone(protocol::CameraRecord& record, const settings::CameraField& field)
 {
-    std::fill_n(record.bytes.data() + field.fieldOffset + 1, field.width, std::uint8_t{0});
-    record.bytes[field.fieldOffset] = protocol::kKeepMarker;
+    std::fill_n(record.bytes.data() + field.answerAt + 1, field.areaWidth, std::uint8_t{0});
+    record.bytes[field.answerAt] = protocol::kKeepMarker;
+}
+
+std::string putField(protocol::CameraRecord& record, const settings::CameraField& field,
+                     std::string_view value)
+{
+    using settings::FieldKind;
+    auto& b = record.bytes;
+    const std::size_t at = field.answerAt;
+    const bool address =
+        field.kind == FieldKind::address ||
+        (field.kind == FieldKind::shown && field.shownAs == settings::Shown::address);
+    if (address) {
+        const auto bytes = net::readStrictIpv4(value);
+        if (!bytes)
+            return "expected an address like 203.0.113.7";
+        std::copy(bytes->begin(), bytes->end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+        return "";
+    }
+    switch (field.kind) {
+    case FieldKind::choice: {
+        const auto number = parseNumber(value, (1u << field.bits.width) - 1);
+        if (!number)
+            return "expected a number from 0 to " + std::to_string((1u << field.bits.width) - 1);
+        b[at] =
+            static_cast<std::uint8_t>((b[at] & ~bitMask(field)) | (*number << field.bits.shift));
+        return "";
+    }
+    case FieldKind::number: {
+        const auto number = parseNumber(value, 255);
+        if (!number)
+            return "expected a number from 0 to 255";
+        b[at] = static_cast<std::uint8_t>(*number);
+        return "";
+    }
+    case FieldKind::text: {
+        if (value == "none") {
+            setCountedTextNone(record, field);
+            return "";
+        }
+        const std::string text = unquoted(value);
+        if (text.size() > field.areaWidth)
+            return "longer than the field's " + std::to_string(field.areaWidth) + " characters";
+        setCountedText(record, field, text);
+        return "";
+    }
+    case FieldKind::password:
+        return "a camera never reports its passwords";
+    default:
+        break;
+    }
+    if (field.shownAs == settings::Shown::mac) {
+        const auto mac = net::readMac(value);
+        if (!mac)
+            return "a MAC address is XX-XX-XX-XX-XX-XX";
+        std::copy(mac->begin(), mac->end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+        return "";
+    }
+    const std::string text = unquoted(value);
+    if (text.size() > field.areaWidth)
+        return "longer than " + std::to_string(field.areaWidth) + " characters";
+    std::fill_n(b.begin() + static_cast<std::ptrdiff_t>(at), field.areaWidth, std::uint8_t{0});
+    std::copy(text.begin(), text.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+    return "";
 }
 
 Camera generatedCamera(int index)
@@ -102,50 +159,48 @@ Camera generatedCamera(int index)
         0x02, 0x00, 0x5E, 0x10, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
     std::copy(std::begin(mac), std::end(mac), b.begin() + off::respondMac);
 
-    b[off::networkType] = static_cast<std::uint8_t>(index % 3);
-    b[off::imageFlags] = protocol::packImageFlags(index & 1, index % 3, (index >> 1) & 1,
-                                                  (index / 3) % 3, (index >> 2) & 1);
-    b[off::optionFlags] = protocol::packOptionFlags(index & 1, (index >> 1) & 1, (index >> 2) & 1,
-                                                    (index >> 3) & 1, (index >> 4) & 1);
+    auto& r = camera.record;
+    const auto number = [](int value) { return std::to_string(value); };
+    put(r, "networkType", number(index % 3));
+    put(r, "upsideDown", number(index & 1));
+    put(r, "imageBrightness", number(index % 3));
+    put(r, "antiFlicker", number((index >> 1) & 1));
+    put(r, "imageQuality", number((index / 3) % 3));
+    put(r, "imageResolution", number((index >> 2) & 1));
+    put(r, "smtpServerType", number(index & 1));
+    put(r, "timeEmail", number((index >> 1) & 1));
+    put(r, "emailAuthentication", number((index >> 2) & 1));
+    put(r, "motionImage", number((index >> 3) & 1));
+    put(r, "userPasswordOn", number((index >> 4) & 1));
 
     // Addresses from the documentation ranges only.
     const bool firstRange = index < 240;
-    const std::uint8_t host = static_cast<std::uint8_t>(10 + (firstRange ? index : index - 240));
-    const std::uint8_t net[3] = {static_cast<std::uint8_t>(firstRange ? 203 : 198),
-                                 static_cast<std::uint8_t>(firstRange ? 0 : 51),
-                                 static_cast<std::uint8_t>(firstRange ? 113 : 100)};
-    putIpv4(camera.record, off::ipAddress, net[0], net[1], net[2], host);
-    putIpv4(camera.record, off::gateway, net[0], net[1], net[2], 1);
-    putIpv4(camera.record, off::subnetMask, 255, 255, 255, 0);
-    putIpv4(camera.record, off::dnsServer, net[0], net[1], net[2], 53);
-    putIpv4(camera.record, off::recordSmtpIpAddress, net[0], net[1], net[2], 25);
-    putIpv4(camera.record, off::usedIPAddress, net[0], net[1], net[2], host);
+    const std::string subnet = firstRange ? "203.0.113." : "198.51.100.";
+    const std::string host = subnet + number(10 + (firstRange ? index : index - 240));
+    put(r, "ipAddress", host);
+    put(r, "gateway", subnet + "1");
+    put(r, "subnetMask", "255.255.255.0");
+    put(r, "dnsServer", subnet + "53");
+    put(r, "smtpIpAddress", subnet + "25");
+    put(r, "usedIPAddress", host);
 
     const std::string id = std::to_string(n);
-    setCountedText(camera.record, textField(off::adslUserName), "adsl" + id);
-    setCountedText(camera.record, textField(off::smtpDomain), "mail.example.net");
-    setCountedText(camera.record, textField(off::emailSender), "camera" + id + "@example.net");
-    setCountedText(camera.record, textField(off::emailReceiver), "alerts@example.net");
+    put(r, "adslUserName", "adsl" + id);
+    put(r, "smtpDomain", "mail.example.net");
+    put(r, "emailSender", "camera" + id + "@example.net");
+    put(r, "emailReceiver", "alerts@example.net");
     // Some cameras report no copy address at all, some an empty one.
-    if (index % 4 == 1)
-        setCountedTextNone(camera.record, textField(off::emailCopy));
-    else if (index % 4 == 2)
-        setCountedText(camera.record, textField(off::emailCopy), "");
-    else
-        setCountedText(camera.record, textField(off::emailCopy), "archive@example.net");
-    setCountedText(camera.record, textField(off::emailAccount), "camera" + id);
-    setCountedText(camera.record, textField(off::cameraDescription), "Camera " + id);
-    setCountedText(camera.record, textField(off::ddnsUserName), "ddns" + id);
-    setCountedText(camera.record, textField(off::ddnsDomainName), "camera" + id + ".example.org");
-
-    const std::string firmware =
-        "V1." + std::to_string(index % 7) + "." + std::to_string(20 + n % 9);
-    std::memcpy(b.data() + off::firmwareVersion, firmware.data(), firmware.size());
+    put(r, "emailCopy", index % 4 == 1 ? "none" : index % 4 == 2 ? "" : "archive@example.net");
+    put(r, "emailAccount", "camera" + id);
+    put(r, "cameraDescription", "Camera " + id);
+    put(r, "ddnsUserName", "ddns" + id);
+    put(r, "ddnsDomainName", "camera" + id + ".example.org");
+    put(r, "firmwareVersion", "V1." + std::to_string(index % 7) + "." + std::to_string(20 + n % 9));
 
     // A time the window's Save accepts as it stands (00:00 to 00:02 it refuses).
-    b[off::hour] = static_cast<std::uint8_t>(6 + index % 18);
-    b[off::minute] = static_cast<std::uint8_t>((index * 7) % 60);
-    b[off::triggerCount] = static_cast<std::uint8_t>(index % 100);
+    put(r, "hour", number(6 + index % 18));
+    put(r, "minute", number((index * 7) % 60));
+    put(r, "triggerCount", number(index % 100));
 
     camera.respondLength = protocol::kRecordSize - static_cast<std::size_t>(index % 6);
     camera.passwords.admin = "admin";
@@ -178,45 +233,53 @@ protocol::MacBytes parameterMac(const std::uint8_t* packet)
 
 void applyParameterPacket(Camera& camera, const std::uint8_t* packet)
 {
+    using settings::FieldKind;
     auto& b = camera.record.bytes;
-    b[off::networkType] = packet[off::networkType];
-    b[off::imageFlags] = packet[off::imageFlags];
-    b[off::optionFlags] =
-        static_cast<std::uint8_t>((b[off::optionFlags] & ~kWrittenOptionBits) |
-                                  (packet[off::optionFlags] & kWrittenOptionBits));
-    for (std::size_t at : {off::ipAddress, off::gateway, off::subnetMask, off::dnsServer})
-        std::copy_n(packet + at, 4, b.begin() + at);
-
-    for (const TextField& field : textFields()) {
-        const std::uint8_t length = packet[field.fieldOffset];
+    for (const settings::CameraField& field : settings::cameraFields()) {
+        if (field.packetAt == settings::kNowhere || field.answerAt == settings::kNowhere)
+            continue;
+        const std::uint8_t* from = packet + field.packetAt;
+        switch (field.kind) {
+        case FieldKind::choice:
+            // Only the bits the utility writes; a camera keeps the others as they were.
+            b[field.answerAt] = static_cast<std::uint8_t>((b[field.answerAt] & ~bitMask(field)) |
+                                                          (*from & bitMask(field)));
+            break;
+        case FieldKind::address:
+            std::copy_n(from, 4, b.begin() + static_cast<std::ptrdiff_t>(field.answerAt));
+            break;
+        case FieldKind::number:
+            b[field.answerAt] = *from;
+            break;
+        case FieldKind::text:
+            if (*from != protocol::kKeepMarker) {
+                // A length past the area would be a broken packet; take what fits.
+                const char* text = reinterpret_cast<const char*>(from + 1);
+                setCountedText(camera.record, field,
+                               std::string(text, std::min<std::size_t>(*from, field.areaWidth)));
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    for (const PasswordField& password : kPasswordFields) {
+        const settings::CameraField& field = settings::field(password.field);
+        const std::uint8_t length = packet[field.packetAt];
         if (length == protocol::kKeepMarker)
             continue;
-        // A length past the area would be a broken packet; take what fits.
-        const char* text = reinterpret_cast<const char*>(packet + field.fieldOffset + 1);
-        setCountedText(camera.record, field,
-                       std::string(text, std::min<std::size_t>(length, field.width)));
+        const char* text = reinterpret_cast<const char*>(packet + field.packetAt + 1);
+        camera.passwords.*password.target =
+            std::string(text, std::min<std::size_t>(length, field.areaWidth));
     }
-    for (const PasswordField& field : kPasswordFields) {
-        const std::uint8_t length = packet[field.fieldOffset];
-        if (length == protocol::kKeepMarker)
-            continue;
-        const char* text = reinterpret_cast<const char*>(packet + field.fieldOffset + 1);
-        camera.passwords.*field.target =
-            std::string(text, std::min<std::size_t>(length, field.width));
-    }
-
-    std::copy_n(packet + off::packetSmtpIpAddress, 4, b.begin() + off::recordSmtpIpAddress);
-    b[off::hour] = packet[off::packetHour];
-    b[off::minute] = packet[off::packetMinute];
-    b[off::triggerCount] = packet[off::packetTriggerCount];
 }
 
 std::vector<std::string> passwordsSetBy(const std::uint8_t* packet)
 {
     std::vector<std::string> names;
-    for (const PasswordField& field : kPasswordFields) {
-        if (packet[field.fieldOffset] != protocol::kKeepMarker)
-            names.push_back(field.name);
+    for (const PasswordField& password : kPasswordFields) {
+        if (packet[settings::field(password.field).packetAt] != protocol::kKeepMarker)
+            names.push_back(password.name);
     }
     return names;
 }

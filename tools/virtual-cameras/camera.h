@@ -2,10 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/packets.h"
+#include "settings/camera_fields.h"
 
 namespace camsim {
 
@@ -46,15 +49,6 @@ struct Camera {
 
 inline constexpr std::size_t kMinRespondLength = 523;
 
-// A counted text of the record, by its field name.
-struct TextField {
-    const char* name;
-    std::size_t fieldOffset;
-    std::size_t width; // bytes of the area after the length byte
-};
-
-const std::vector<TextField>& textFields();
-
 // The index-th camera (from 0) of a generated set, named "Camera <index + 1>". Neighbours differ
 // in network type, image and option settings and respond length.
 Camera generatedCamera(int index);
@@ -79,8 +73,18 @@ std::vector<std::string> passwordsSetBy(const std::uint8_t* packet);
 // The datagrams a camera sends after a parameter packet, in order, as its behaviour says.
 std::vector<std::vector<std::uint8_t>> ackDatagrams(const Camera& camera);
 
-void setCountedText(protocol::CameraRecord& record, const TextField& field,
+// A counted text of the record: the text, cut to its area, or none at all (length 255).
+void setCountedText(protocol::CameraRecord& record, const settings::CameraField& field,
                     const std::string& text);
-void setCountedTextNone(protocol::CameraRecord& record, const TextField& field);
+void setCountedTextNone(protocol::CameraRecord& record, const settings::CameraField& field);
+
+// Puts a value, written as a camera file writes it, at the field's place in the camera's answer:
+// a choice by its number, a number from 0 to 255, an address, a MAC address, a text (in double
+// quotes or not; "none" for no text at all). Returns the reason when it cannot.
+std::string putField(protocol::CameraRecord& record, const settings::CameraField& field,
+                     std::string_view value);
+
+// A number as a camera file writes it: decimal, or hexadecimal after "0x".
+std::optional<unsigned> parseNumber(std::string_view text, unsigned max);
 
 } // namespace camsim

@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <optional>
 #include <sstream>
 #include <string_view>
 
 namespace camsim {
-
-namespace off = protocol::offset;
 
 namespace {
 
@@ -20,20 +17,6 @@ std::string_view trim(std::string_view s)
         return {};
     const auto last = s.find_last_not_of(" \t\r");
     return s.substr(first, last - first + 1);
-}
-
-std::optional<unsigned> parseNumber(std::string_view s, unsigned max)
-{
-    int base = 10;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        s.remove_prefix(2);
-        base = 16;
-    }
-    unsigned value = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
-    if (s.empty() || ec != std::errc{} || end != s.data() + s.size() || value > max)
-        return std::nullopt;
-    return value;
 }
 
 // Splits on `separator`; every piece must be a number up to `max`.
@@ -52,99 +35,32 @@ std::optional<std::vector<unsigned>> parseNumbers(std::string_view s, char separ
     }
 }
 
-bool parseIpv4(std::string_view s, std::uint8_t* out)
-{
-    auto parts = parseNumbers(s, '.', 255);
-    if (!parts || parts->size() != 4)
-        return false;
-    std::copy(parts->begin(), parts->end(), out);
-    return true;
-}
-
-bool parseMac(std::string_view s, std::uint8_t* out)
-{
-    if (s.size() != 17)
-        return false;
-    for (std::size_t i = 0; i < 6; ++i) {
-        if (i > 0 && s[i * 3 - 1] != '-' && s[i * 3 - 1] != ':')
-            return false;
-        unsigned value = 0;
-        auto [end, ec] = std::from_chars(s.data() + i * 3, s.data() + i * 3 + 2, value, 16);
-        if (ec != std::errc{} || end != s.data() + i * 3 + 2)
-            return false;
-        out[i] = static_cast<std::uint8_t>(value);
-    }
-    return true;
-}
-
+// The bytes that hold several choices whole, for values the utility's choices cannot say: by a
+// choice that lies in each.
 struct ByteField {
     const char* name;
-    std::size_t at;
+    const char* choice;
 };
 
-constexpr ByteField kByteFields[] = {
-    {"networkType", off::networkType}, {"imageFlags", off::imageFlags},
-    {"optionFlags", off::optionFlags}, {"hour", off::hour},
-    {"minute", off::minute},           {"triggerCount", off::triggerCount},
-};
-
-constexpr ByteField kIpv4Fields[] = {
-    {"ipAddress", off::ipAddress},
-    {"gateway", off::gateway},
-    {"subnetMask", off::subnetMask},
-    {"dnsServer", off::dnsServer},
-    {"smtpIpAddress", off::recordSmtpIpAddress},
-    {"usedIPAddress", off::usedIPAddress},
-};
-
-template <typename Field, std::size_t N>
-const Field* findField(const Field (&fields)[N], std::string_view key)
-{
-    for (const Field& field : fields) {
-        if (key == field.name)
-            return &field;
-    }
-    return nullptr;
-}
+constexpr ByteField kByteFields[] = {{"imageFlags", "imageQuality"},
+                                     {"optionFlags", "motionImage"}};
 
 // Applies one key = value to the camera; returns the reason when it cannot.
 std::string applyField(Camera& camera, std::string_view key, std::string_view value)
 {
     auto& b = camera.record.bytes;
 
-    if (key == "macAddress")
-        return parseMac(value, b.data() + off::respondMac) ? ""
-                                                           : "a MAC address is XX-XX-XX-XX-XX-XX";
-    if (const ByteField* field = findField(kByteFields, key)) {
+    for (const ByteField& field : kByteFields) {
+        if (key != field.name)
+            continue;
         auto number = parseNumber(value, 255);
         if (!number)
             return "expected a number from 0 to 255";
-        b[field->at] = static_cast<std::uint8_t>(*number);
+        b[settings::field(field.choice).answerAt] = static_cast<std::uint8_t>(*number);
         return "";
     }
-    if (const ByteField* field = findField(kIpv4Fields, key))
-        return parseIpv4(value, b.data() + field->at) ? "" : "expected an address like 203.0.113.7";
-    for (const TextField& field : textFields()) {
-        if (key != field.name)
-            continue;
-        if (value == "none") {
-            setCountedTextNone(camera.record, field);
-            return "";
-        }
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
-        if (value.size() > field.width)
-            return "longer than the field's " + std::to_string(field.width) + " characters";
-        setCountedText(camera.record, field, std::string(value));
-        return "";
-    }
-    if (key == "firmwareVersion") {
-        if (value.size() > off::firmwareVersionWidth)
-            return "longer than 18 characters";
-        std::fill_n(b.begin() + off::firmwareVersion, off::firmwareVersionWidth, std::uint8_t{0});
-        std::copy(value.begin(), value.end(), b.begin() + off::firmwareVersion);
-        return "";
-    }
+    if (const settings::CameraField* field = settings::findField(key))
+        return putField(camera.record, *field, value);
     if (key == "respondLength") {
         auto number = parseNumber(value, protocol::kRecordSize);
         if (!number || *number < kMinRespondLength)

@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <utility>
 
+#include "settings/camera_list.h"
+
 namespace camsim {
 
 namespace {
 
 std::string describe(const Camera& camera)
 {
-    return protocol::formatMac(protocol::macAddress(camera.record)) + " \"" +
-           protocol::countedTextValue(camera.record, protocol::offset::cameraDescription) + "\"";
+    return net::formatMac(protocol::macAddress(camera.record)) + " \"" +
+           settings::description(camera.record) + "\"";
 }
 
 const char* ackName(AckMode mode)
@@ -75,7 +77,7 @@ Outcome CameraHost::onParameterPort(const std::uint8_t* data, std::size_t count)
         return protocol::macAddress(c.record) == mac;
     });
     if (camera == cameras_.end()) {
-        outcome.note = "parameters for " + protocol::formatMac(mac) + ": not one of ours";
+        outcome.note = "parameters for " + net::formatMac(mac) + ": not one of ours";
         return outcome;
     }
 
