@@ -1,6 +1,7 @@
 #include "theme/radio_group.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -93,6 +94,10 @@ bool RadioGroup::event(QEvent* event)
 
 bool RadioGroup::eventFilter(QObject* watched, QEvent* event)
 {
+    // An item in a new face (on a screen of another ratio) wants another size: the items are
+    // arranged again once it has taken the face, even while the group is hidden.
+    if (event->type() == QEvent::FontChange)
+        QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
     // Enter chooses the focused item like Space does; a radio button ignores it by itself.
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
