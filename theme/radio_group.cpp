@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QRadioButton>
 
+#include "theme/theme.h"
+
 namespace theme {
 
 namespace {
@@ -113,12 +115,14 @@ bool RadioGroup::eventFilter(QObject* watched, QEvent* event)
 }
 
 // One column below the caption, the rows sharing the height evenly, each item as wide as its text.
+// The caption takes at least the classic face's height, so that the rows stay where the form
+// expects them, level with the fields it puts beside them, whatever face the screen asks for.
 void RadioGroup::arrangeItems()
 {
     const QList<QAbstractButton*> buttons = m_buttons->buttons();
     if (buttons.isEmpty())
         return;
-    const int top = fontMetrics().height() + kItemTopMargin;
+    const int top = qMax(fontMetrics().height(), QFontMetrics(uiFont()).height()) + kItemTopMargin;
     const int rowHeight = qMax(1, (height() - top - kBottomMargin) / int(buttons.size()));
     const int room = qMax(0, width() - 2 * kItemLeft);
     for (int i = 0; i < buttons.size(); ++i) {

@@ -12,6 +12,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "tests/support/ink.h"
 #include "theme/radio_group.h"
 #include "window_fixture.h"
 
@@ -74,23 +75,6 @@ QString captionOfEdit(const QLineEdit* edit, const QWidget* form)
     return nearest ? nearest->text() : QString();
 }
 
-// The box around a control's ink (its text's dark pixels) in device pixels, drawn at the ratio of
-// the screen its window is on.
-QRect inkBox(QWidget* widget)
-{
-    const qreal ratio = widget->devicePixelRatioF();
-    QImage image((QSizeF(widget->size()) * ratio).toSize(), QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::white);
-    widget->render(&image);
-    QRect box;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (qGray(image.pixel(x, y)) < 100)
-                box |= QRect(x, y, 1, 1);
-    return box;
-}
-
 QScreen* screenOfRatio(qreal ratio)
 {
     for (QScreen* screen : QGuiApplication::screens())
@@ -150,7 +134,7 @@ TEST_F(WindowTest, ControlsSitWhereTheFormPutsThem)
         {"txtCameraDescription2", "pageMain", {169, 113, 261, 19}, nullptr},
         {"optImageQuality", "pageImage", {56, 108, 121, 89}, "Image Quality"},
         {"txtGateway2", "suiGroupBox1", {80, 102, 121, 19}, nullptr},
-        {"Label8", "suiGroupBox3", {10, 69, 69, 17}, "Domain Name:"},
+        {"Label8", "suiGroupBox3", {4, 69, 75, 17}, "Domain Name:"},
         {"txtSmtpIpAddress", "pageEmail", {152, 45, 217, 19}, nullptr},
         {"Label15", "pageEmail", {48, 179, 97, 17}, "E-mail Password"},
         {"txtHour", "optTimeEmail", {102, 25, 49, 19}, nullptr},
@@ -393,7 +377,7 @@ TEST_F(WindowTest, TextScalesWithTheScreenItIsOn)
         window->setScreen(screenOfRatio(ratio));
         QCoreApplication::processEvents();
         EXPECT_EQ(label->devicePixelRatioF(), ratio);
-        return inkBox(label);
+        return inkBox(*label);
     };
 
     const QRect classic = inkOn(1.0);
@@ -417,7 +401,7 @@ TEST_F(WindowTest, TextScalesWithTheScreenItIsOn)
     box.show();
     auto* boxText = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
     ASSERT_NE(boxText, nullptr);
-    EXPECT_EQ(inkBox(boxText).height(), inkBox(label).height());
+    EXPECT_EQ(inkBox(*boxText).height(), inkBox(*label).height());
     box.close();
 
     // Back on a screen of ratio 1, the window looks as it first did.
