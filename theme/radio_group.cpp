@@ -1,9 +1,12 @@
 #include "theme/radio_group.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QRadioButton>
+
+#include "theme/theme.h"
 
 namespace theme {
 
@@ -93,6 +96,10 @@ bool RadioGroup::event(QEvent* event)
 
 bool RadioGroup::eventFilter(QObject* watched, QEvent* event)
 {
+    // An item in a new face (on a screen of another ratio) wants another size: the items are
+    // arranged again once it has taken the face, even while the group is hidden.
+    if (event->type() == QEvent::FontChange)
+        QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
     // Enter chooses the focused item like Space does; a radio button ignores it by itself.
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -108,12 +115,14 @@ bool RadioGroup::eventFilter(QObject* watched, QEvent* event)
 }
 
 // One column below the caption, the rows sharing the height evenly, each item as wide as its text.
+// The caption takes at least the classic face's height, so that the rows stay where the form
+// expects them, level with the fields it puts beside them, whatever face the screen asks for.
 void RadioGroup::arrangeItems()
 {
     const QList<QAbstractButton*> buttons = m_buttons->buttons();
     if (buttons.isEmpty())
         return;
-    const int top = fontMetrics().height() + kItemTopMargin;
+    const int top = qMax(fontMetrics().height(), QFontMetrics(uiFont()).height()) + kItemTopMargin;
     const int rowHeight = qMax(1, (height() - top - kBottomMargin) / int(buttons.size()));
     const int room = qMax(0, width() - 2 * kItemLeft);
     for (int i = 0; i < buttons.size(); ++i) {

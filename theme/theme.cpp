@@ -1,10 +1,12 @@
 #include "theme/theme.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QWidget>
 
 #include "theme/colours.h"
 #include "theme/pictures.h"
@@ -31,6 +33,7 @@ QString familyFromFile(const char* file)
 
 struct Families {
     QString ui;
+    QString scalable;
     QString title;
 };
 
@@ -42,10 +45,10 @@ const Families& families()
         const QString tahoma = familyFromFile("tahoma.ttf");
         const QString tahomaBold = familyFromFile("tahomabd.ttf");
         f.title = tahomaBold.isEmpty() ? tahoma : tahomaBold;
-        if (f.ui.isEmpty())
-            f.ui = QString::fromLatin1(kFallbackFamily);
-        if (f.title.isEmpty())
-            f.title = QString::fromLatin1(kFallbackFamily);
+        f.scalable = tahoma;
+        for (QString* family : {&f.ui, &f.scalable, &f.title})
+            if (family->isEmpty())
+                *family = QString::fromLatin1(kFallbackFamily);
         return f;
     }();
     return loaded;
@@ -192,6 +195,58 @@ QTabBar::tab:selected {
 }
 )";
 
+bool isClassicRatio(qreal devicePixelRatio)
+{
+    return qFuzzyCompare(devicePixelRatio, 1.0);
+}
+
+QFont scalableUiFont()
+{
+    return pixelFont(families().scalable, false);
+}
+
+// Qt 6.4 tells every widget of a window that has moved to another screen, and so perhaps to
+// another ratio, by its internal screen change event; Qt 6.6 adds an event for the ratio itself.
+bool mayChangeRatio(QEvent::Type type)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    if (type == QEvent::DevicePixelRatioChange)
+        return true;
+#endif
+    return type == QEvent::ScreenChangeInternal;
+}
+
+// Gives each control the face for the device pixel ratio of its window: when it is polished, before
+// it first shows, and again when its window moves to another screen. Controls in any window,
+// dialog, menu or tool tip are set one by one, since under the application's stylesheet a control
+// does not take a font from its parent.
+class FaceFollower : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if ((event->type() == QEvent::Polish || mayChangeRatio(event->type())) &&
+            watched->isWidgetType())
+            fitFace(*static_cast<QWidget*>(watched));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static void fitFace(QWidget& widget)
+    {
+        const QFont scalable = scalableUiFont();
+        const bool scaled = !isClassicRatio(widget.devicePixelRatioF());
+        // A control whose font the program has set keeps it.
+        const bool ownFont = widget.testAttribute(Qt::WA_SetFont);
+        if (scaled && !ownFont)
+            widget.setFont(scalable);
+        else if (!scaled && ownFont && widget.font() == scalable)
+            widget.setFont(QFont()); // the application's face again
+    }
+};
+
 } // namespace
 
 QFont uiFont()
@@ -236,6 +291,7 @@ void applyTheme(QApplication& app)
 
     app.setFont(uiFont());
     app.setStyleSheet(styleSheet());
+    app.installEventFilter(new FaceFollower(&app));
 }
 
 QIcon applicationIcon()

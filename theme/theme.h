@@ -12,6 +12,9 @@ namespace theme {
 void applyTheme(QApplication& app);
 
 // "MS Sans Serif" 8 pt for every control, "Tahoma" 8 pt bold for the title bar; both 11 px high.
+// The classic face has bitmaps at that size only, so a window whose device pixel ratio is not 1
+// draws its controls' text in "Tahoma" 8 pt instead ("DejaVu Sans" for either without
+// fonts-wine); applyTheme keeps each window's face to its ratio as it moves between screens.
 // Need a QGuiApplication.
 QFont uiFont();
 QFont titleFont();

@@ -4,6 +4,9 @@
 # only reads this machine's adapter facts and sends nothing.
 #
 #   tools/screenshot.sh [output.png]      (BUILD_DIR picks the build folder, default build/)
+#
+# With QT_SCALE_FACTOR set (say 1.5 or 2) the window shows as on a desktop scaled that much, on a
+# screen of 2560x1600.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,7 +32,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-xvfb_start "$display"
+screen=1024x768x24
+[ -n "${QT_SCALE_FACTOR:-}" ] && screen=2560x1600x24
+xvfb_start "$display" "$screen"
 
 QT_QPA_PLATFORM=xcb "$program" >/dev/null 2>&1 &
 app_pid=$!

@@ -13,11 +13,11 @@ xvfb_free_display() {
     return 1
 }
 
-# Starts Xvfb on DISPLAY-NAME, sets xvfb_pid and exports DISPLAY, and gives the server up to
-# five seconds to answer.
+# Starts Xvfb on DISPLAY-NAME with a screen of SIZE (default 1024x768x24), sets xvfb_pid and
+# exports DISPLAY, and gives the server up to five seconds to answer.
 xvfb_start() {
     # -noreset: without it the server restarts when the probing client leaves.
-    Xvfb "$1" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    Xvfb "$1" -screen 0 "${2:-1024x768x24}" -nolisten tcp -noreset >/dev/null 2>&1 &
     # shellcheck disable=SC2034 # for the sourcing script to stop it
     xvfb_pid=$!
     export DISPLAY=$1
