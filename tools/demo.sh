@@ -91,9 +91,9 @@ if [ -n "$user" ]; then
     IFS=: read -r _ _ uid gid _ home _ < <(getent passwd "$user")
     camera_user=$user
 else
-    echo "demo: started by root with no other user to run the window as (no sudo user; the" \
-        "terminal and $here belong to root): the window runs as root, without a session bus;" \
-        "the cameras run as nobody" >&2
+    echo "demo: nobody but root to run the window as (no sudo user, and neither a terminal nor" \
+        "$here belongs to another user): the window runs as root, without a session bus; the" \
+        "cameras run as nobody" >&2
     user=root
     IFS=: read -r _ _ uid gid _ home _ < <(getent passwd root)
     camera_user=nobody
