@@ -14,6 +14,11 @@ packages=(
     clang libclang-rt-14-dev
     dpkg-dev file help2man
     lintian appstream desktop-file-utils
+    # hardening-check, for the packaging test.
+    devscripts
+    # The demo test asks sudo as a user, and runs where a desktop's dbus-launch would start a
+    # session bus for a window that has none.
+    sudo dbus-x11
 )
 
 missing=()

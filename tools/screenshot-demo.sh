@@ -123,7 +123,9 @@ grep -q ready "$work/cameras.log" || fail "the virtual cameras did not start: $(
 mkdir -p "/etc/netns/$lab-pc"
 printf 'search example.net\nnameserver 203.0.113.53\n' >"/etc/netns/$lab-pc/resolv.conf"
 
-ip netns exec "$lab-pc" env DISPLAY="$display" QT_QPA_PLATFORM=xcb "$program" >"$work/app.log" 2>&1 &
+# No session bus: D-Bus would start one for the window that outlives it.
+ip netns exec "$lab-pc" env DISPLAY="$display" QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled: \
+    "$program" >"$work/app.log" 2>&1 &
 app_pid=$!
 
 window=$(xvfb_wait_window "$app_pid") || exit 1

@@ -36,7 +36,8 @@ screen=1024x768x24
 [ -n "${QT_SCALE_FACTOR:-}" ] && screen=2560x1600x24
 xvfb_start "$display" "$screen"
 
-QT_QPA_PLATFORM=xcb "$program" >/dev/null 2>&1 &
+# No session bus: D-Bus would start one for the window that outlives it.
+DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb "$program" >/dev/null 2>&1 &
 app_pid=$!
 
 window=$(xvfb_wait_window "$app_pid" "no on-line adapter prompt?") || exit 1
