@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "net/datagram_endpoint.h"
 #include "protocol/packets.h"
@@ -25,5 +28,45 @@ enum class WriteOutcome {
 // (see answers.h); every other endpoint exception propagates.
 WriteOutcome writeSettings(net::DatagramEndpoint& endpoint, const ParameterPacket& packet,
                            std::int32_t ackWaitSeconds, const TickSource& ticks = systemTicks);
+
+// Writing many cameras at once: what became of each packet of a batch.
+enum class BatchOutcome {
+    acknowledged,      // the camera's acknowledgement came
+    noAcknowledgement, // none came within the wait after the last packet
+    notSent,           // the batch was cancelled before its turn
+};
+
+// How far a batch is, for a progress bar, and a way to stop it before the rest are sent.
+struct BatchHooks {
+    std::function<void(std::size_t sent, std::size_t acknowledged)> progress;
+    std::function<bool()> cancelled; // asked before each send
+};
+
+// The pause after each packet of a batch: the cameras on a switch all take every broadcast, and
+// a burst of hundreds at once could overrun the small buffers of some.
+inline constexpr std::int32_t kBatchSendGapMs = 1;
+
+// Broadcasts every packet on port 15600 one after the other, without waiting for each
+// acknowledgement, then waits up to ackWaitSeconds after the last for those still missing, or
+// less once every one has come. An acknowledgement is a datagram whose first 22 bytes are
+// "MORVAK INFO ACK " and the MAC of a packet of the batch; it counts for every packet with that
+// MAC, in whatever order it comes and however often. Any other datagram is passed over, as is
+// what was queued before the first send. Endpoint exceptions propagate as in writeSettings.
+std::vector<BatchOutcome> writeSettingsToMany(net::DatagramEndpoint& endpoint,
+                                              const std::vector<ParameterPacket>& packets,
+                                              std::int32_t ackWaitSeconds,
+                                              const TickSource& ticks = systemTicks,
+                                              const BatchHooks& hooks = {});
+
+// The packets of the batch that a datagram acknowledges: none when it acknowledges no camera of
+// the batch.
+class AckMatcher {
+public:
+    explicit AckMatcher(const std::vector<ParameterPacket>& packets);
+    std::vector<std::size_t> acknowledged(const std::uint8_t* datagram, std::size_t length) const;
+
+private:
+    std::vector<std::pair<MacBytes, std::size_t>> byMac_; // sorted by MAC
+};
 
 } // namespace protocol
