@@ -124,6 +124,8 @@ std::vector<BatchOutcome> writeSettingsToMany(net::DatagramEndpoint& endpoint,
         ++sent;
         ++missing;
         report();
+        if (i + 1 == packets.size())
+            break;
         // What has come meanwhile is read at once, a little of it under a flood, and the next
         // packet waits its gap.
         for (int read = 0; read < kMostReadBetweenSends && receive(0) != 0; ++read) {

@@ -129,13 +129,16 @@ bool readCsv(const std::string& text, CsvRows& out, std::string& error)
     // Fed a line at a time, so that a row is known by the line it ends on.
     bool read = true;
     while (at < text.size() && read && !out.tooMany) {
-        const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        // A line ends at LF, CR LF, or a CR alone.
+        std::size_t end = std::min(text.find_first_of("\r\n", at), text.size() - 1) + 1;
+        if (text[end - 1] == '\r' && end < text.size() && text[end] == '\n')
+            ++end;
         // Empty lines come between rows and belong to none.
         if (out.rowStart == 0 && text.find_first_not_of("\r\n", at) < end)
             out.rowStart = out.line;
         read = csv_parse(&parser, text.data() + at, end - at, CsvRows::field, CsvRows::rowEnd,
                          &out) == end - at;
-        if (read && text[end - 1] == '\n')
+        if (read && (text[end - 1] == '\n' || text[end - 1] == '\r'))
             ++out.line;
         at = end;
     }

@@ -161,6 +161,11 @@ TEST(PlanFile, ReadsRfc4180WithOrWithoutAByteOrderMarkAndSaysWhereItIsWrong)
     EXPECT_EQ(rows[0].line, 2);
     EXPECT_EQ(net::formatMac(rows[1].mac), "02-00-5E-10-00-02");
     EXPECT_EQ(net::formatIpv4(rows[1].address), "198.18.0.11");
+    // Lines that end in a CR alone are lines too.
+    ASSERT_TRUE(settings::readPlanFile("macAddress,ipAddress\r02-00-5E-10-00-01,198.18.0.10\r"
+                                       "02-00-5E-10-00-02,198.18.0.11",
+                                       rows, error));
+    EXPECT_EQ(rows[1].line, 3);
 
     const std::string header = "macAddress,ipAddress\n";
     const std::pair<std::string, std::string> refused[] = {
