@@ -97,13 +97,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(endpoint.sends.size() == packets.size(), "a packet not sent");
 
     // A packet counts as acknowledged exactly when, once it was out, a datagram came whose
-    // first 22 bytes are its camera's acknowledgement.
+    // first 22 bytes are its camera's acknowledgement, or shorter ones whose bytes, joined in the
+    // order they came, end in it.
     for (std::size_t i = 0; i < packets.size(); ++i) {
         const AckBytes expected = expectedAck(macs[i]);
         bool came = false;
+        Bytes pieces;
         for (const auto& d : endpoint.deliveries) {
-            came = came || (!d.raised && d.sendsBefore > i && endpoint.lengthOf(d) >= kAckSize &&
-                            std::equal(expected.begin(), expected.end(), endpoint.bytesOf(d)));
+            if (d.raised)
+                continue;
+            const std::uint8_t* bytes = endpoint.bytesOf(d);
+            if (endpoint.lengthOf(d) >= kAckSize) {
+                came = came ||
+                       (d.sendsBefore > i && std::equal(expected.begin(), expected.end(), bytes));
+                continue;
+            }
+            pieces.insert(pieces.end(), bytes, bytes + endpoint.lengthOf(d));
+            came = came || (d.sendsBefore > i && pieces.size() >= kAckSize &&
+                            std::equal(expected.begin(), expected.end(), pieces.end() - kAckSize));
         }
         check((outcomes[i] == BatchOutcome::acknowledged) == came, "acknowledgement judged wrongly",
               static_cast<long long>(i));

@@ -57,21 +57,33 @@ AckMatcher::AckMatcher(const std::vector<ParameterPacket>& packets)
     std::sort(byMac_.begin(), byMac_.end());
 }
 
-std::vector<std::size_t> AckMatcher::acknowledged(const std::uint8_t* datagram,
-                                                  std::size_t length) const
+std::vector<std::size_t> AckMatcher::packetsFor(const std::uint8_t* ack) const
 {
     std::vector<std::size_t> found;
-    if (length < kAckSize)
-        return found;
     MacBytes mac{};
-    std::copy_n(datagram + (kAckSize - mac.size()), mac.size(), mac.begin());
+    std::copy_n(ack + (kAckSize - mac.size()), mac.size(), mac.begin());
     const AckBytes expected = expectedAck(mac);
-    if (!std::equal(expected.begin(), expected.end(), datagram))
+    if (!std::equal(expected.begin(), expected.end(), ack))
         return found;
     auto it = std::lower_bound(byMac_.begin(), byMac_.end(), std::make_pair(mac, std::size_t{0}));
     for (; it != byMac_.end() && it->first == mac; ++it)
         found.push_back(it->second);
     return found;
+}
+
+std::vector<std::size_t> AckMatcher::acknowledged(const std::uint8_t* datagram, std::size_t length)
+{
+    if (length >= kAckSize)
+        return packetsFor(datagram);
+    // The newest bytes of the pieces in a row, at most an acknowledgement's worth.
+    const std::size_t keep = std::min(piecesLength_, kAckSize - length);
+    std::copy_n(pieces_.begin() + static_cast<std::ptrdiff_t>(piecesLength_ - keep), keep,
+                pieces_.begin());
+    std::copy_n(datagram, length, pieces_.begin() + static_cast<std::ptrdiff_t>(keep));
+    piecesLength_ = keep + length;
+    if (piecesLength_ < kAckSize)
+        return {};
+    return packetsFor(pieces_.data());
 }
 
 std::vector<BatchOutcome> writeSettingsToMany(net::DatagramEndpoint& endpoint,
@@ -90,7 +102,7 @@ std::vector<BatchOutcome> writeSettingsToMany(net::DatagramEndpoint& endpoint,
     std::array<std::uint8_t, kAckBufferSize> answer{};
     dropQueuedDatagrams(endpoint, answer.data(), kAckBufferSize, ticks);
 
-    const AckMatcher matcher(packets);
+    AckMatcher matcher(packets);
     std::size_t sent = 0;
     std::size_t acknowledged = 0;
     std::size_t missing = 0; // sent and not yet acknowledged

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -49,24 +50,31 @@ inline constexpr std::int32_t kBatchSendGapMs = 1;
 // Broadcasts every packet on port 15600 one after the other, without waiting for each
 // acknowledgement, then waits up to ackWaitSeconds after the last for those still missing, or
 // less once every one has come. An acknowledgement is a datagram whose first 22 bytes are
-// "MORVAK INFO ACK " and the MAC of a packet of the batch; it counts for every packet with that
-// MAC, in whatever order it comes and however often. Any other datagram is passed over, as is
-// what was queued before the first send. Endpoint exceptions propagate as in writeSettings.
+// "MORVAK INFO ACK " and the MAC of a packet of the batch, or datagrams shorter than that which
+// come one after the other and end in those 22 bytes together (a camera that sends its
+// acknowledgement in two pieces); it counts for every packet with that MAC that has been sent, in
+// whatever order it comes and however often. Any other datagram is passed over, as is what was
+// queued before the first send. Endpoint exceptions propagate as in writeSettings.
 std::vector<BatchOutcome> writeSettingsToMany(net::DatagramEndpoint& endpoint,
                                               const std::vector<ParameterPacket>& packets,
                                               std::int32_t ackWaitSeconds,
                                               const TickSource& ticks = systemTicks,
                                               const BatchHooks& hooks = {});
 
-// The packets of the batch that a datagram acknowledges: none when it acknowledges no camera of
-// the batch.
+// The packets of the batch that the datagrams read so far acknowledge, datagram by datagram:
+// none when a datagram acknowledges no camera of the batch. Pieces shorter than an
+// acknowledgement are joined with the pieces before them.
 class AckMatcher {
 public:
     explicit AckMatcher(const std::vector<ParameterPacket>& packets);
-    std::vector<std::size_t> acknowledged(const std::uint8_t* datagram, std::size_t length) const;
+    std::vector<std::size_t> acknowledged(const std::uint8_t* datagram, std::size_t length);
 
 private:
+    std::vector<std::size_t> packetsFor(const std::uint8_t* ack) const;
+
     std::vector<std::pair<MacBytes, std::size_t>> byMac_; // sorted by MAC
+    std::array<std::uint8_t, kAckSize> pieces_{};         // the last bytes of short datagrams
+    std::size_t piecesLength_ = 0;
 };
 
 } // namespace protocol
