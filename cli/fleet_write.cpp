@@ -192,10 +192,7 @@ std::vector<std::string> differences(const std::vector<settings::FieldChange>& c
 bool holdsAlready(const protocol::CameraRecord& record,
                   const std::vector<settings::FieldChange>& changes)
 {
-    settings::SettingsValues wanted = settings::valuesOf(record);
-    for (const settings::FieldChange& change : changes)
-        settings::applyChange(wanted, change);
-    return differences(changes, wanted, record).empty();
+    return settings::showsChanges(record, changes);
 }
 
 std::string passwordNames(const std::vector<settings::FieldChange>& changes)
