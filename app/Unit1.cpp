@@ -26,10 +26,14 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "app/assign_addresses.h"
 #include "app/busy_state.h"
+#include "app/camera_batch.h"
 #include "app/camera_text.h"
+#include "app/control_names.h"
 #include "app/message_boxes.h"
 #include "app/responsive_endpoint.h"
+#include "app/set_passwords.h"
 #include "net/udp_endpoint.h"
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
@@ -54,6 +58,7 @@ const char* const kNoAdapterPrompt =
     "Do you want to find network adapters again?";
 const char* const kWriteCaption = "TELVIQ";
 const char* const kSettingsFileFilter = "Settings files (*.json);;All files (*)";
+const char* const kCameraListFilter = "CSV files (*.csv);;All files (*)";
 
 // An edit's text as camera bytes, written straight into its place in the values, so that a
 // password's bytes leave no copy behind but the edit's. The edits refuse every character the
@@ -89,6 +94,16 @@ void wipeSecrets(settings::SettingsValues& values, protocol::ParameterPacket& pa
 void showError(QWidget* owner, const QString& text)
 {
     app::showMessageBox(owner, text, QString(), QMessageBox::Critical, QMessageBox::Ok);
+}
+
+// The whole text or, with a box saying why, nothing: a file that was there stays as it was.
+void saveText(QWidget* owner, const QString& path, const std::string& text)
+{
+    QSaveFile file(path);
+    const auto size = static_cast<qint64>(text.size());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size || !file.commit())
+        showError(owner, QStringLiteral("Cannot write %1:\n%2")
+                             .arg(QDir::toNativeSeparators(path), file.errorString()));
 }
 
 // Rich text, so that a camera's text that looks like markup shows as it is, line for line.
@@ -226,8 +241,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
             return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
         case QEvent::ContextMenu: {
             const auto* request = static_cast<QContextMenuEvent*>(event);
-            if (QTreeWidgetItem* item = list->itemAt(request->pos()))
-                onUserEvent([&] { listIpCameraContextPopup(list, item, request->globalPos()); });
+            QTreeWidgetItem* item = list->itemAt(request->pos());
+            onUserEvent([&] { listIpCameraContextPopup(list, item, request->globalPos()); });
             return true;
         }
         default:
@@ -256,8 +271,10 @@ void TForm1::openContextMenuOfSelectedRow()
 {
     QTreeWidget* list = ui->listIpCamera;
     const int row = state_.selectedCameraIndex;
-    if (row < 0)
+    if (row < 0) {
+        listIpCameraContextPopup(list, nullptr, list->viewport()->mapToGlobal(QPoint()));
         return;
+    }
     QTreeWidgetItem* item = list->topLevelItem(row);
     list->scrollToItem(item);
     const QRect place = list->visualItemRect(item);
@@ -285,21 +302,11 @@ void TForm1::bindFieldControls()
 // beside it, without "&" and ":".
 void TForm1::nameControls()
 {
-    const auto spoken = [](QString caption) {
-        return caption.remove(QLatin1Char('&')).remove(QLatin1Char(':')).trimmed();
-    };
-    for (QAbstractButton* button : findChildren<QAbstractButton*>())
-        if (!button->text().isEmpty())
-            button->setAccessibleName(spoken(button->text()));
-    for (theme::RadioGroup* group : findChildren<theme::RadioGroup*>())
-        group->setAccessibleName(spoken(group->title()));
-    for (const QLabel* label : findChildren<QLabel*>())
-        if (QWidget* edit = label->buddy())
-            edit->setAccessibleName(spoken(label->text()));
+    app::nameControlsByCaptions(this);
     // The two SMTP server edits stand beside the items that choose them.
     const QStringList smtpTypes = ui->optSmtpServerType->items();
-    ui->txtSmtpDomain->setAccessibleName(spoken(smtpTypes.value(0)));
-    ui->txtSmtpIpAddress->setAccessibleName(spoken(smtpTypes.value(1)));
+    ui->txtSmtpDomain->setAccessibleName(app::spokenCaption(smtpTypes.value(0)));
+    ui->txtSmtpIpAddress->setAccessibleName(app::spokenCaption(smtpTypes.value(1)));
     ui->listIpCamera->setAccessibleName(ui->groupCameraList->title());
 }
 
@@ -525,31 +532,49 @@ void TForm1::optSmtpServerTypeClick(QObject* Sender)
 
 void TForm1::listIpCameraContextPopup(QObject*, QTreeWidgetItem* Item, const QPoint& MousePos)
 {
-    const int row = ui->listIpCamera->indexOfTopLevelItem(Item);
-    if (row < 0 || static_cast<std::size_t>(row) >= cameraNotes_.size())
+    const int row = Item ? ui->listIpCamera->indexOfTopLevelItem(Item) : -1;
+    if (Item && (row < 0 || static_cast<std::size_t>(row) >= cameraNotes_.size()))
         return;
 
     QMenu menu(this);
-    for (const std::string& warning : cameraNotes_[static_cast<std::size_t>(row)].warnings)
-        menu.addAction(QString::fromStdString(warning))->setEnabled(false);
-    if (!menu.isEmpty())
+    using RowHandler = void (TForm1::*)(QObject*, int);
+    using ListHandler = void (TForm1::*)(QObject*);
+    std::vector<std::pair<QAction*, RowHandler>> rowItems;
+    if (row >= 0) {
+        for (const std::string& warning : cameraNotes_[static_cast<std::size_t>(row)].warnings)
+            menu.addAction(QString::fromStdString(warning))->setEnabled(false);
+        if (!menu.isEmpty())
+            menu.addSeparator();
+        rowItems = {
+            {menu.addAction(QStringLiteral("Open Web Page")), &TForm1::mnuOpenWebPageClick},
+            {menu.addAction(QStringLiteral("Copy IP Address")), &TForm1::mnuCopyIpAddressClick},
+            {menu.addAction(QStringLiteral("Copy MAC Address")), &TForm1::mnuCopyMacAddressClick},
+        };
         menu.addSeparator();
-    using Handler = void (TForm1::*)(QObject*, int);
-    const std::pair<QAction*, Handler> items[] = {
-        {menu.addAction(QStringLiteral("Open Web Page")), &TForm1::mnuOpenWebPageClick},
-        {menu.addAction(QStringLiteral("Copy IP Address")), &TForm1::mnuCopyIpAddressClick},
-        {menu.addAction(QStringLiteral("Copy MAC Address")), &TForm1::mnuCopyMacAddressClick},
-        {menu.addSeparator(), nullptr},
-        {menu.addAction(QString::fromUtf8("Save Settings to File\u2026")),
-         &TForm1::mnuSaveSettingsToFileClick},
-        {menu.addAction(QString::fromUtf8("Apply Settings from File\u2026")),
-         &TForm1::mnuApplySettingsFromFileClick},
+        rowItems.emplace_back(menu.addAction(QString::fromUtf8("Save Settings to File\u2026")),
+                              &TForm1::mnuSaveSettingsToFileClick);
+        rowItems.emplace_back(menu.addAction(QString::fromUtf8("Apply Settings from File\u2026")),
+                              &TForm1::mnuApplySettingsFromFileClick);
+        menu.addSeparator();
+    }
+    const std::pair<QAction*, ListHandler> listItems[] = {
+        {menu.addAction(QString::fromUtf8("Assign Addresses\u2026")),
+         &TForm1::mnuAssignAddressesClick},
+        {menu.addAction(QString::fromUtf8("Set Passwords\u2026")), &TForm1::mnuSetPasswordsClick},
+        {menu.addAction(QString::fromUtf8("Export Camera List\u2026")),
+         &TForm1::mnuExportCameraListClick},
     };
+    for (const auto& [action, handler] : listItems)
+        action->setEnabled(state_.cameraTable.count > 0);
+
     // The item runs once the menu has closed, as a handler of its own.
     const QAction* chosen = menu.exec(MousePos);
-    for (const auto& [action, handler] : items)
-        if (handler != nullptr && action == chosen)
+    for (const auto& [action, handler] : rowItems)
+        if (action == chosen)
             onUserEvent([&, action = action, handler = handler] { (this->*handler)(action, row); });
+    for (const auto& [action, handler] : listItems)
+        if (action == chosen)
+            onUserEvent([&, action = action, handler = handler] { (this->*handler)(action); });
 }
 
 void TForm1::mnuOpenWebPageClick(QObject*, int Row)
@@ -604,11 +629,7 @@ void TForm1::mnuSaveSettingsToFileClick(QObject*, int Row)
     if (path.isEmpty())
         return;
     settingsFolder_ = QFileInfo(path).absolutePath();
-    QSaveFile file(path);
-    const auto size = static_cast<qint64>(text.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size || !file.commit())
-        showError(this, QStringLiteral("Cannot write %1:\n%2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+    saveText(this, path, text);
 }
 
 // The file's fields go onto the pages of the row's camera and nothing is sent: the user looks
@@ -654,6 +675,50 @@ void TForm1::mnuApplySettingsFromFileClick(QObject*, int Row)
     for (const settings::FieldChange& change : contents.changes)
         settings::applyChange(v, change);
     showPages(v);
+}
+
+app::BatchContext TForm1::batchContext()
+{
+    app::BatchContext context;
+    context.window = this;
+    context.table = &state_.cameraTable;
+    context.adapters = &state_.hostAdapterInfo;
+    context.endpoint = IdUDPClient1.get();
+    context.ticks = options_.ticks;
+    context.ackWaitSeconds = state_.ackWaitSeconds;
+    context.find = [this] { guarded([this] { cmdFindClick(ui->cmdFind); }); };
+    return context;
+}
+
+void TForm1::mnuAssignAddressesClick(QObject*)
+{
+    app::AssignAddressesDialog dialog(batchContext(), this);
+    dialog.exec();
+}
+
+void TForm1::mnuSetPasswordsClick(QObject*)
+{
+    app::SetPasswordsDialog dialog(batchContext(), this);
+    dialog.exec();
+}
+
+// As `telviq-cli find --csv` lists them: each camera once, however many rows it has.
+void TForm1::mnuExportCameraListClick(QObject*)
+{
+    const std::vector<app::ListedCamera> cameras = app::camerasOnce(state_.cameraTable);
+    std::vector<const protocol::CameraRecord*> records;
+    for (const app::ListedCamera& camera : cameras)
+        records.push_back(&camera.record);
+    const std::string text = settings::cameraListCsv(records);
+
+    const QString folder = settingsFolder_.isEmpty() ? QDir::homePath() : settingsFolder_;
+    const QString path = app::askSaveFileName(this, QStringLiteral("Export Camera List"),
+                                              QDir(folder).filePath(QStringLiteral("cameras.csv")),
+                                              QString::fromLatin1(kCameraListFilter));
+    if (path.isEmpty())
+        return;
+    settingsFolder_ = QFileInfo(path).absolutePath();
+    saveText(this, path, text);
 }
 
 int runMainWindow(hostnet::AdapterSource& adapterSource, WindowOptions options)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/camera_batch_dialog.h"
 #include "app/camera_notes.h"
 #include "hostnet/host_adapter_info.h"
 #include "net/datagram_endpoint.h"
@@ -88,13 +89,19 @@ public:
     void optSmtpServerTypeClick(QObject* Sender);
 
     // The camera list's context menu, opened on a row by the right mouse button, or on the
-    // selected row by the Menu key or Shift+F10. Its items act on the row it was opened on.
+    // selected row by the Menu key or Shift+F10. Its first items act on the row it was opened on,
+    // the last three on every camera of the list. Opened below the rows (Item null), or by the
+    // keyboard with no row selected, it holds only the last three, disabled while the list is
+    // empty.
     void listIpCameraContextPopup(QObject* Sender, QTreeWidgetItem* Item, const QPoint& MousePos);
     void mnuOpenWebPageClick(QObject* Sender, int Row);
     void mnuCopyIpAddressClick(QObject* Sender, int Row);
     void mnuCopyMacAddressClick(QObject* Sender, int Row);
     void mnuSaveSettingsToFileClick(QObject* Sender, int Row);
     void mnuApplySettingsFromFileClick(QObject* Sender, int Row);
+    void mnuAssignAddressesClick(QObject* Sender);
+    void mnuSetPasswordsClick(QObject* Sender);
+    void mnuExportCameraListClick(QObject* Sender);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,6 +120,7 @@ private:
     const protocol::CameraRecord& recordOfRow(int row) const;
     void readPages(settings::SettingsValues& v) const;
     void showPages(const settings::SettingsValues& v);
+    app::BatchContext batchContext();
 
     // A camera field and the control that shows it: an edit, or a radio group for a choice.
     struct FieldControl {

@@ -3,6 +3,8 @@
 //   telviq-bench --virtual-cameras PATH --utility PATH [--runs N]
 //   telviq-bench --virtual-cameras PATH --soak [--finds N]
 //   telviq-bench --virtual-cameras PATH --fleet [--runs N] [--cli PATH]
+//   telviq-bench --virtual-cameras PATH --address --cli PATH [--runs N]
+//   telviq-bench --virtual-cameras PATH --dialog [--runs N]
 //
 // The first prints a Markdown table: median and worst of N runs (10 unless told) for Find with 5
 // cameras (answering at once, and 2 ms apart), Find with 128 cameras answering in one burst,
@@ -13,6 +15,14 @@
 // ten Saves, each Save writing a new description to one of the cameras in turn; it reports
 // every Find that did not list all five with their last descriptions and every Save not
 // acknowledged (and then exits 1), resident memory and open descriptors.
+//
+// --address gives 480 cameras at one factory address, every 20th of which never acknowledges,
+// addresses of their own with `telviq-cli address ... --all --verify`, N times (5 unless told),
+// from the factory state each time; then writes 20 of them one `set` after another, as before.
+//
+// --dialog has the window find 128 cameras that all answer at one factory address and write them
+// new addresses with Assign Addresses, N times (5 unless told): from the click on Write to every
+// row's outcome shown, and the rows acknowledged and showing their new address after the Find.
 //
 // --fleet searches 480 cameras, answering in one burst and spread over a second, N times each
 // (20 unless told) with the command line's search for every camera, on a socket as the program
@@ -39,6 +49,7 @@
 #include <memory>
 #include <netinet/in.h>
 #include <optional>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
@@ -51,7 +62,12 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -900,6 +916,108 @@ void fleetFromTheCommandLine(const std::string& cli, const std::string& spread, 
         measures.push_back(std::move(*m));
 }
 
+// 480 cameras fresh from the box, all at 192.168.1.100; every 20th takes nothing and never
+// acknowledges.
+std::string factoryCameraFile(int count)
+{
+    std::string text;
+    for (int i = 1; i <= count; ++i) {
+        text += "[camera]\nnetworkType = 0\nipAddress = 192.168.1.100\n"
+                "usedIPAddress = 192.168.1.100\n";
+        if (i % 20 == 0)
+            text += "ack = none\napply = 0\n";
+    }
+    return text;
+}
+
+int addresses(NetnsLab& lab, const std::string& camerasProgram, const std::string& cli, int runs)
+{
+    constexpr int kFleet = 480;
+    constexpr int kSilent = kFleet / 20;
+    char path[] = "/tmp/telviq-bench-cameras-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0)
+        fail(std::string("mkstemp: ") + std::strerror(errno));
+    close(fd);
+    std::ofstream(path) << factoryCameraFile(kFleet);
+    const auto startFactoryCameras = [&] {
+        lab.leave();
+        lab.stopAll();
+        const pid_t pid = lab.spawnInCam({camerasProgram, "--file", path});
+        if (pid < 0 || !lab.waitForLog(pid, "ready", std::chrono::seconds(10)))
+            fail("the virtual cameras did not start: " + lab.logOf(pid));
+        lab.enterPc();
+        if (!lab.error().empty())
+            fail(lab.error());
+    };
+
+    const std::string name = "`telviq-cli address 198.18.0.10 --all --mask 255.255.254.0 "
+                             "--gateway 198.18.0.1 --verify`, 480 cameras at one address, every "
+                             "20th silent";
+    Measure time = measure(name + ": time", "s", "within 1 s of the 16 s floor",
+                           [](double ms) { return ms <= 17000; });
+    const auto exactly = [](int n) { return [n](double v) { return v == n; }; };
+    Measure acknowledged =
+        measure(name + ": acknowledged", "", "456 in every run", exactly(kFleet - kSilent));
+    Measure distinct =
+        measure(name + ": distinct new addresses of those", "", "456", exactly(kFleet - kSilent));
+    Measure verified = measure(name + ": verified", "", "456", exactly(kFleet - kSilent));
+    Measure silent =
+        measure(name + ": reported with no acknowledgement", "", "24", exactly(kSilent));
+    Measure status = measure(name + ": exit status", "", "1", exactly(1));
+    for (Measure* m : {&acknowledged, &distinct, &verified})
+        m->higherIsBetter = true;
+    for (int run = 0; run < runs; ++run) {
+        startFactoryCameras();
+        const Ran ran = runToEnd({cli, "address", "198.18.0.10", "--all", "--mask", "255.255.254.0",
+                                  "--gateway", "198.18.0.1", "--verify", "--json"});
+        time.values.push_back(ran.ms);
+        status.values.push_back(ran.status);
+        const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(ran.out)).array();
+        int acks = 0, checked = 0, missing = 0;
+        std::set<QString> given;
+        for (const QJsonValue& value : rows) {
+            const QJsonObject row = value.toObject();
+            if (row["result"].toString() == QLatin1String("acknowledged")) {
+                ++acks;
+                given.insert(row["ipAddress"].toString());
+                checked += row["verified"].toBool() ? 1 : 0;
+            } else if (row["result"].toString() == QLatin1String("no acknowledgement")) {
+                ++missing;
+            }
+        }
+        acknowledged.values.push_back(acks);
+        distinct.values.push_back(static_cast<double>(given.size()));
+        verified.values.push_back(checked);
+        silent.values.push_back(missing);
+    }
+
+    // As before: one `set` for each camera, each with its own search, timed over 20 cameras.
+    startFactoryCameras();
+    Measure oneByOne = measure("The same, one `telviq-cli set MAC networkType=0 ipAddress=... "
+                               "subnetMask=... gateway=...` after another: 20 cameras",
+                               "s", "", {});
+    const Clock::time_point start = Clock::now();
+    for (int i = 1; i <= 20; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02-00-5E-10-%02X-%02X", i >> 8, i & 0xFF);
+        const Ran ran = runToEnd({cli, "set", mac, "networkType=0",
+                                  "ipAddress=198.18.0." + std::to_string(9 + i),
+                                  "subnetMask=255.255.254.0", "gateway=198.18.0.1"});
+        if (ran.status > 1)
+            fail("telviq-cli set exited with status " + std::to_string(ran.status));
+    }
+    oneByOne.values.push_back(msBetween(start, Clock::now()));
+    lab.leave();
+    lab.stopAll();
+    std::remove(path);
+    printTable({time, acknowledged, distinct, verified, silent, status, oneByOne});
+    std::printf("\nOne `set` after another: %.1f s for 20 cameras, so about %.0f minutes for 480 "
+                "(and ten seconds more for each camera that never answers).\n",
+                oneByOne.values[0] / 1000, oneByOne.values[0] / 1000 * 24 / 60);
+    return 0;
+}
+
 int fleet(NetnsLab& lab, const std::string& camerasProgram, const std::string& cli, int runs)
 {
     constexpr int kFleet = 480;
@@ -1001,11 +1119,142 @@ int fleet(NetnsLab& lab, const std::string& camerasProgram, const std::string& c
     return 0;
 }
 
+// Notes when a list first paints with every row's last column filled.
+class OutcomesWatcher : public QObject {
+public:
+    std::optional<Clock::time_point> shownAt;
+
+    explicit OutcomesWatcher(QTreeWidget* list) : list_(list)
+    {
+        list->viewport()->installEventFilter(this);
+    }
+    ~OutcomesWatcher() override { list_->viewport()->removeEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !shownAt && everyRowFilled())
+            shownAt = Clock::now();
+        return false;
+    }
+
+private:
+    bool everyRowFilled() const
+    {
+        const int last = list_->columnCount() - 1;
+        for (int row = 0; row < list_->topLevelItemCount(); ++row)
+            if (list_->topLevelItem(row)->text(last).isEmpty())
+                return false;
+        return list_->topLevelItemCount() > 0;
+    }
+
+    QTreeWidget* list_;
+};
+
+// 128 cameras answering at one factory address. Each run the window finds them, Assign Addresses
+// opens on the plan its fields start with (every camera checked), and Write is clicked: the time
+// until every row shows its outcome, the rows acknowledged, and the rows whose camera shows its new
+// address once the Find that follows is done.
+int dialogWrite(NetnsLab& lab, const std::string& camerasProgram, int runs)
+{
+    constexpr int kCameras = 128;
+    char path[] = "/tmp/telviq-bench-cameras-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0)
+        fail(std::string("mkstemp: ") + std::strerror(errno));
+    close(fd);
+    {
+        std::ofstream file(path);
+        for (int i = 0; i < kCameras; ++i)
+            file << "[camera]\ncameraDescription = IP Camera\nnetworkType = 0\n"
+                    "ipAddress = 198.18.1.100\nsubnetMask = 255.255.255.0\n"
+                    "gateway = 198.18.1.1\nusedIPAddress = 198.18.1.100\n";
+    }
+    lab.stopAll();
+    const pid_t cameras = lab.spawnInCam({camerasProgram, "--file", path});
+    const bool ready = cameras >= 0 && lab.waitForLog(cameras, "ready", std::chrono::seconds(10));
+    std::remove(path);
+    if (!ready)
+        fail("the virtual cameras did not start: " + lab.logOf(cameras));
+    lab.enterPc();
+    if (!lab.error().empty())
+        fail(lab.error());
+
+    const std::string name =
+        "Assign Addresses, " + std::to_string(kCameras) + " cameras at one factory address";
+    Measure shown = measure(name + ": Write to every row's outcome shown", "s", "under 1 s",
+                            [](double ms) { return ms < 1000; });
+    Measure done = measure(name + ": Write to the Find after it done", "s", "", {});
+    const auto everyOne = [](double n) { return n == kCameras; };
+    Measure acknowledged = measure(name + ": rows acknowledged", "", "128 in every run", everyOne);
+    acknowledged.higherIsBetter = true;
+    Measure moved = measure(name + ": rows showing the new address after the Find", "",
+                            "128 in every run", everyOne);
+    moved.higherIsBetter = true;
+
+    hostnet::LinuxAdapterSource adapters;
+    std::unique_ptr<TForm1> form = openWindow(adapters);
+    auto* list = form->findChild<QTreeWidget*>("listIpCamera");
+    for (int run = 0; run < runs; ++run) {
+        form->findChild<QPushButton*>("cmdFind")->click();
+        idle();
+        if (list->topLevelItemCount() != kCameras)
+            fail("Find listed " + std::to_string(list->topLevelItemCount()) + " cameras");
+
+        std::string problem = "the dialog did not open";
+        QTimer watch;
+        watch.setInterval(1);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialog->objectName() != QLatin1String("AssignAddresses"))
+                return;
+            watch.stop();
+            auto* write = dialog->findChild<QPushButton*>("cmdWrite");
+            auto* rows = dialog->findChild<QTreeWidget*>("listCameras");
+            if (!write->isEnabled()) {
+                problem = "Write is disabled: " +
+                          dialog->findChild<QLabel*>("lblProblem")->text().toStdString();
+                dialog->reject();
+                return;
+            }
+            problem.clear();
+            OutcomesWatcher outcomes(rows);
+            const Clock::time_point click = Clock::now();
+            write->click();
+            done.values.push_back(msBetween(click, Clock::now()));
+            if (!outcomes.shownAt)
+                problem = "the outcomes never showed";
+            else
+                shown.values.push_back(msBetween(click, *outcomes.shownAt));
+            double acks = 0, showing = 0;
+            for (int row = 0; row < rows->topLevelItemCount(); ++row) {
+                const QString result = rows->topLevelItem(row)->text(rows->columnCount() - 1);
+                acks += result.startsWith(QLatin1String("Acknowledged")) ? 1 : 0;
+                showing += result.contains(QLatin1String("shows its new address")) ? 1 : 0;
+            }
+            acknowledged.values.push_back(acks);
+            moved.values.push_back(showing);
+            dialog->reject();
+        });
+        watch.start();
+        form->mnuAssignAddressesClick(nullptr);
+        idle();
+        if (!problem.empty())
+            fail(problem);
+        // Late answers of the Find must not reach the next run's.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    }
+    form.reset();
+    lab.leave();
+    lab.stopAll();
+    printTable({shown, done, acknowledged, moved});
+    return 0;
+}
+
 int run(int argc, char** argv)
 {
     std::string camerasProgram, utility, cli;
     int runs = 0, finds = 100;
-    bool soakMode = false, fleetMode = false;
+    bool soakMode = false, fleetMode = false, addressMode = false, dialogMode = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -1013,6 +1262,10 @@ int run(int argc, char** argv)
             soakMode = true;
         else if (option == "--fleet")
             fleetMode = true;
+        else if (option == "--address")
+            addressMode = true;
+        else if (option == "--dialog")
+            dialogMode = true;
         else if (option == "--virtual-cameras" && hasValue)
             camerasProgram = argv[++i];
         else if (option == "--utility" && hasValue)
@@ -1027,11 +1280,14 @@ int run(int argc, char** argv)
             fail("unknown option " + option);
     }
     if (runs == 0)
-        runs = fleetMode ? 20 : 10;
-    if (camerasProgram.empty() || runs < 1 || finds < 1 || (soakMode && fleetMode) ||
-        (!soakMode && !fleetMode && utility.empty()))
+        runs = fleetMode ? 20 : addressMode || dialogMode ? 5 : 10;
+    if (camerasProgram.empty() || runs < 1 || finds < 1 ||
+        int{soakMode} + int{fleetMode} + int{addressMode} + int{dialogMode} > 1 ||
+        (addressMode && cli.empty()) ||
+        (!soakMode && !fleetMode && !addressMode && !dialogMode && utility.empty()))
         fail("usage: telviq-bench --virtual-cameras PATH (--utility PATH [--runs N] | --soak "
-             "[--finds N] | --fleet [--runs N] [--cli PATH])");
+             "[--finds N] | --fleet [--runs N] [--cli PATH] | --address --cli PATH [--runs N] | "
+             "--dialog [--runs N])");
 
     std::string why;
     if (!NetnsLab::available(why))
@@ -1041,9 +1297,13 @@ int run(int argc, char** argv)
         fail(lab.error());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
-    if (soakMode || fleetMode) {
+    if (addressMode)
+        return addresses(lab, camerasProgram, cli, runs);
+    if (soakMode || fleetMode || dialogMode) {
         QApplication application(qtArgc, argv);
         theme::applyTheme(application);
+        if (dialogMode)
+            return dialogWrite(lab, camerasProgram, runs);
         return soakMode ? soak(lab, camerasProgram, finds) : fleet(lab, camerasProgram, cli, runs);
     }
 

@@ -9,6 +9,12 @@
 #   bash bench/run.sh fleet [RUNS]  480 cameras: the search for every camera, RUNS times (20)
 #                                   per case, the receive buffer, telviq-cli's find (RUNS times)
 #                                   and apply --all --verify (3 times), the window's 128 rows
+#   bash bench/run.sh address [RUNS]  480 cameras at one factory address: telviq-cli address
+#                                   --all --verify RUNS times (5), and 20 of them one set after
+#                                   another
+#   bash bench/run.sh dialog [RUNS] 128 cameras at one factory address: Assign Addresses' Write
+#                                   to every outcome shown, RUNS times (5), every row
+#                                   acknowledged and showing its new address after the Find
 #
 # BENCH_BUILD_DIR picks the build folder; BENCH_SANITIZE=1 builds with the address and
 # undefined-behaviour sanitizers (into build-bench-asan unless told), so that a soak ends with
@@ -17,7 +23,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 mode=timing
 case ${1:-} in
-soak | fleet) mode=$1; shift ;;
+soak | fleet | address | dialog) mode=$1; shift ;;
 esac
 sanitize=${BENCH_SANITIZE:-0}
 if [ "$sanitize" = 1 ]; then
@@ -30,9 +36,13 @@ fi
 case $mode in
 soak) count=${1:-100} ;;
 fleet) count=${1:-20} ;;
+address | dialog) count=${1:-5} ;;
 *) count=${1:-10} ;;
 esac
-[[ $count =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [soak [FINDS] | fleet [RUNS] | RUNS]" >&2; exit 2; }
+[[ $count =~ ^[1-9][0-9]*$ ]] || {
+    echo "usage: $0 [soak [FINDS] | fleet [RUNS] | address [RUNS] | dialog [RUNS] | RUNS]" >&2
+    exit 2
+}
 [ "$(id -u)" -eq 0 ] || { echo "$0: the namespaces need root" >&2; exit 1; }
 
 bash "$top/scripts/setup-debian.sh"
@@ -60,6 +70,8 @@ trap 'exit 143' TERM
 case $mode in
 soak) args=(--soak --finds "$count") ;;
 fleet) args=(--fleet --runs "$count" --cli "$build/cli/telviq-cli") ;;
+address) args=(--address --runs "$count" --cli "$build/cli/telviq-cli") ;;
+dialog) args=(--dialog --runs "$count") ;;
 *) args=(--utility "$build/app/telviq-utility" --runs "$count") ;;
 esac
 # Leaks are looked for when the driver ends; the sanitizers' report goes to standard error.

@@ -12,15 +12,19 @@
 #include <string_view>
 #include <sys/stat.h>
 
+#include "cli/fleet_write.h"
 #include "cli/packet_listing.h"
 #include "cli/password_input.h"
 #include "cli/text_encoding.h"
+#include "hostnet/host_adapter_info.h"
 #include "net/exceptions.h"
 #include "protocol/code_page.h"
 #include "protocol/discovery.h"
 #include "protocol/settings_write.h"
 #include "protocol/wipe.h"
+#include "settings/address_plan.h"
 #include "settings/camera_fields.h"
+#include "settings/camera_list.h"
 #include "settings/field_changes.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
@@ -38,8 +42,11 @@ TELVIQ Utility window does.
 Commands:
   find                               list every camera that answers the search
   show MAC                           every setting of one camera
-  set MAC FIELD=VALUE...             change settings of one camera
+  set MAC FIELD=VALUE...             change settings of one camera, or of several:
+  set (--mac MAC... | --all) FIELD=VALUE...
   apply FILE (--mac MAC... | --all)  write a settings file to several cameras
+  address FIRST (--mac MAC... | --all) [--mask MASK] [--gateway GW] [--dns DNS]
+  address --plan FILE                give many cameras addresses of their own at once
 
 'telviq-cli COMMAND --help' tells more about each command, 'telviq-cli --version' prints the
 version.
@@ -47,8 +54,9 @@ version.
 Exit status:
   0  done; every write acknowledged
   1  some write not acknowledged (with --verify, also: the camera does not show the values)
-  2  invalid input: a bad argument, settings file or value, with the field named; 'set'
-     then writes nothing, 'apply' skips the camera whose settings fail a check
+  2  invalid input: a bad argument, settings file, plan or value, with the field, camera or
+     line named; nothing is written then, but for 'set' and 'apply' to several cameras,
+     which skip the camera whose settings fail a check
   3  a camera named by its MAC address did not answer the search
   4  network error, with the transport's message
 )";
@@ -76,15 +84,25 @@ show it. Cameras never report passwords.
 )";
 
 const char kSetHelp[] = R"(Usage: telviq-cli set MAC FIELD=VALUE... [--dry-run | --verify]
+       telviq-cli set (--mac MAC... | --all) FIELD=VALUE... [--dry-run | --verify] [--json]
 
 Searches, then writes the camera's last reported settings with the changes given, as the
 window's Save does: with the same checks and messages, texts left as they were sent as "keep",
 passwords only when given. Waits up to ten seconds for the camera's acknowledgement and prints
 "Settings write ok!" or "Settings write fail!".
 
-  --dry-run   print the packet's fields instead of sending it (passwords masked)
-  --verify    search again after an acknowledged write and check that the camera shows the
-              new values
+With --mac or --all, every camera named is written at once, each with its own packet, and the
+acknowledgements are matched to the cameras as they come; after the last packet the wait for
+those still missing is ten seconds. A row for each camera says "acknowledged" or "no
+acknowledgement" ("refused" with the window's message, for a camera whose settings fail a check,
+which is left out; "not found" for one that did not answer).
+
+  --mac MAC...  the cameras to write; may be given more than once
+  --all         every camera that answers the search
+  --dry-run     print the packet's fields instead of sending it (passwords masked)
+  --verify      search again after the write and check that the camera shows the new
+                values; passwords cannot be read back, so they are never checked
+  --json        with --mac or --all: the rows as a JSON array, one object for each camera
 
 Values are written as the window shows them: dotted addresses, a choice by its text or number
 (networkType="Fixed IP" or networkType=0, antiFlicker="50 Hz" or antiFlicker=1). Addresses and
@@ -100,17 +118,21 @@ echoed. Input that ends before the line is invalid input (exit status 2), and no
 )";
 
 const char kApplyHelp[] =
-    R"(Usage: telviq-cli apply FILE (--mac MAC... | --all) [--dry-run | --verify]
+    R"(Usage: telviq-cli apply FILE (--mac MAC... | --all) [--dry-run | --verify] [--json]
 
-Writes the settings in FILE to each camera named, one after the other, as 'set' does, and
-prints a row for each. FILE holds one JSON object of fields: what 'show MAC --json' prints, or
-any part of it. The fields a camera only reports (macAddress, usedIPAddress, firmwareVersion)
-are skipped, and so is every field whose value is null.
+Writes the settings in FILE to each camera named, as 'set' does to several: all at once, each
+camera its own packet, and prints a row for each. FILE holds one JSON object of fields: what
+'show MAC --json' prints, or any part of it. The fields a camera only reports (macAddress,
+usedIPAddress, firmwareVersion) are skipped, and so is every field whose value is null. A FILE
+that would give more than one camera the same fixed ipAddress is refused: 'telviq-cli address'
+gives each camera an address of its own.
 
   --mac MAC...  the cameras to write; may be given more than once
   --all         every camera that answers the search
   --dry-run     print each camera's packet instead of sending it (passwords masked)
   --verify      search again after the writes and check that each camera shows the values
+                (passwords cannot be read back and are never checked)
+  --json        the rows as a JSON array, one object for each camera
 
 Values are read as 'set' reads them (see 'telviq-cli set --help'): a bad address or number
 in FILE stops the command before anything is sent.
@@ -120,6 +142,45 @@ other users may read it, a warning goes to standard error, and the settings are 
 
 The exit status is the highest of the rows': 1 for a write not acknowledged, 2 for a camera
 whose settings fail a check, 3 for a camera that did not answer.
+)";
+
+const char kAddressHelp[] =
+    R"(Usage: telviq-cli address FIRST (--mac MAC... | --all) [--mask MASK] [--gateway GW]
+                          [--dns DNS] [--dry-run | --verify] [--json]
+       telviq-cli address --plan FILE [--mask MASK] [--gateway GW] [--dns DNS]
+                          [--dry-run | --verify] [--json]
+
+Gives many cameras addresses of their own in one go, such as a switch full of new cameras that
+all answer at one factory address. Searches, then plans: the cameras in ascending MAC order
+(so the plan is the same at every search), each the next free address from FIRST upward.
+Skipped are the PC's own addresses, the gateway, the DNS server, the address in use of any
+camera that answered and is not in the plan, and the subnet's network and broadcast addresses.
+Each camera is sent what Save would send after four edits: Network Type "Fixed IP", the
+address, the subnet mask and the gateway (and the DNS server, when given); everything else as
+the camera reported it, passwords unchanged. A camera that has its planned settings already is
+left alone. All are written at once, as 'set --all' writes them.
+
+Prints the plan, a row for each camera (MAC address, description, the address in use and the
+new address), and the outcome of each write.
+
+  FIRST         the first address to hand out
+  --mac MAC...  the cameras to plan; may be given more than once
+  --all         every camera that answers the search
+  --plan FILE   the plan from a CSV file instead: the header macAddress,ipAddress (and
+                optionally cameraDescription, which is for people and not written), then a row
+                for each camera; RFC 4180 quoting, UTF-8 with or without a byte order mark
+  --mask MASK   the subnet mask; by default that of the PC's adapter whose subnet holds FIRST
+  --gateway GW  the gateway; by default that adapter's
+  --dns DNS     a DNS server to give every camera; by default the cameras keep theirs
+  --dry-run     print the plan and send nothing
+  --verify      search again after the writes and check that each camera shows its address
+  --json        the rows as a JSON array, one object for each camera
+
+The whole plan is refused and nothing is sent when it runs past the end of the subnet, when
+FIRST or the gateway is no host of the subnet, when the mask is not one run of ones, when a
+camera's own settings fail Save's checks, or when a plan file names a camera twice, an address
+twice, a camera that did not answer or an address that would be skipped; the message names the
+camera or the line. Exit status as for 'apply'.
 )";
 
 using settings::kWriteFail;
@@ -138,42 +199,6 @@ int inputError(Environment& env, const std::string& message)
 {
     env.err << "telviq-cli: " << message << "\n";
     return kExitInvalidInput;
-}
-
-// The window's text, but on one line for a row of a table.
-std::string oneLine(std::string text)
-{
-    const std::size_t end = text.find('\n');
-    return end == std::string::npos ? text : text.substr(0, end);
-}
-
-std::string padded(const std::string& text, std::size_t width)
-{
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-// Every camera that answers, once each: a site may have more than the window's 128. Past the
-// bound, a fleet script must not take the list for the whole site.
-Cameras findCameras(Environment& env)
-{
-    const std::unique_ptr<net::DatagramEndpoint> endpoint = env.openEndpoint();
-    protocol::AllCameras found = protocol::discoverAllCameras(*endpoint, env.searchListenSeconds,
-                                                              env.ticks, env.mostCameras);
-    if (found.moreAnswered) {
-        env.err << "telviq-cli: more than " << env.mostCameras
-                << " cameras answered; the rest are not listed\n";
-    }
-    return std::move(found.cameras);
-}
-
-const protocol::CameraRecord* cameraWithMac(const Cameras& cameras, const protocol::MacBytes& mac)
-{
-    for (const protocol::CameraRecord& record : cameras) {
-        if (protocol::macAddress(record) == mac) {
-            return &record;
-        }
-    }
-    return nullptr;
 }
 
 // The camera a command names, or nothing when it did not answer, which is then said.
@@ -216,68 +241,6 @@ struct WipedWhenDone {
     }
 };
 
-struct Prepared {
-    settings::SettingsValues values;
-    protocol::ParameterPacket packet;
-    std::optional<std::string> refused; // what the window would say, on one line
-    std::string message;                // the whole message
-
-    Prepared() = default;
-    Prepared(const Prepared&) = default;
-    Prepared& operator=(const Prepared&) = default;
-    // Every copy of the passwords and the packet goes when it does.
-    ~Prepared()
-    {
-        settings::wipePasswords(values);
-        protocol::wipe(packet);
-    }
-};
-
-Prepared prepare(const protocol::CameraRecord& record,
-                 const std::vector<settings::FieldChange>& changes)
-{
-    Prepared prepared;
-    if (auto label = settings::collectChanges(record, changes, prepared.values, prepared.packet)) {
-        prepared.message = settings::invalidInputMessage(*label);
-        prepared.refused = oneLine(prepared.message);
-    }
-    return prepared;
-}
-
-// A value as the pages show it, for the terminal. Every such value came from camera bytes.
-std::string quoted(const std::optional<std::string>& value)
-{
-    if (!value) {
-        return "no choice";
-    }
-    const std::string bytes = protocol::utf8ToCameraText(*value).value_or(*value);
-    return "\"" + protocol::cameraTextToUtf8(printable(bytes)) + "\"";
-}
-
-// The changes the camera does not show after a write, each compared as the pages show it (a
-// change holds its value in the one form the camera reports it: makeChange writes "07" as "7").
-// Passwords are never reported, so they cannot be checked.
-std::vector<std::string> differences(const std::vector<settings::FieldChange>& changes,
-                                     const settings::SettingsValues& sent,
-                                     const protocol::CameraRecord& now)
-{
-    const settings::SettingsValues shownNow = settings::valuesOf(now);
-    std::vector<std::string> found;
-    for (const settings::FieldChange& change : changes) {
-        const settings::CameraField& field = *change.field;
-        if (field.kind == settings::FieldKind::password) {
-            continue;
-        }
-        const auto expected = settings::shownValue(field, sent);
-        const auto actual = settings::shownValue(field, shownNow);
-        if (expected != actual) {
-            found.push_back(std::string(field.name) + ": sent " + quoted(expected) +
-                            ", the camera shows " + quoted(actual));
-        }
-    }
-    return found;
-}
-
 // A value for the terminal: a camera's text may hold control characters.
 std::string displayValue(const settings::CameraField& field, const settings::SettingsValues& values)
 {
@@ -288,18 +251,6 @@ std::string displayValue(const settings::CameraField& field, const settings::Set
         return "(not reported)";
     }
     return protocol::cameraTextToUtf8(printable(values.*field.text));
-}
-
-std::string csvCell(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string cell = "\"";
-    for (const char c : text) {
-        cell += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return cell + "\"";
 }
 
 // One FIELD=VALUE argument of set. FIELD=- for a password takes the next line of the password
@@ -372,15 +323,20 @@ void printPacket(Environment& env, const protocol::ParameterPacket& packet, cons
 
 // What the command line says, for whichever command it names.
 struct Options {
-    std::string mac;                      // show, set
-    std::vector<std::string> assignments; // set: FIELD=VALUE...
-    std::string file;                     // apply
-    std::vector<std::string> macs;        // apply: --mac MAC...
+    std::string mac;                    // show
+    std::vector<std::string> arguments; // set: [MAC] FIELD=VALUE...
+    std::string file;                   // apply
+    std::string first;                  // address: FIRST
+    std::string plan;                   // address: --plan FILE
+    std::string mask, gateway, dns;     // address
+    std::vector<std::string> macs;      // set, apply, address: --mac MAC...
     bool all = false;
     bool json = false;
     bool csv = false;
     bool dryRun = false;
     bool verify = false;
+
+    FleetOptions fleet() const { return {dryRun, verify, json}; }
 };
 
 // --mac takes every MAC address that follows it, wherever FILE and the other options stand;
@@ -420,6 +376,9 @@ std::string helpText(const std::string& command)
     }
     if (command == "apply") {
         return kApplyHelp;
+    }
+    if (command == "address") {
+        return kAddressHelp;
     }
     if (command != "set") {
         return kUsage;
@@ -466,13 +425,11 @@ int commandFind(const Options& o, Environment& env)
         return kExitOk;
     }
     if (o.csv) {
-        env.out << "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n";
+        std::vector<const protocol::CameraRecord*> list;
         for (const protocol::CameraRecord& record : cameras) {
-            const settings::SettingsValues v = settings::valuesOf(record);
-            env.out << csvCell(v.macAddress) << ',' << csvCell(v.usedIPAddress) << ','
-                    << csvCell(protocol::cameraTextToUtf8(v.cameraDescription)) << ','
-                    << csvCell(protocol::cameraTextToUtf8(v.firmwareVersion)) << "\r\n";
+            list.push_back(&record);
         }
+        env.out << settings::cameraListCsv(list);
         return kExitOk;
     }
     if (cameras.empty()) {
@@ -527,15 +484,15 @@ int commandShow(const Options& o, Environment& env)
     return kExitOk;
 }
 
-int commandSet(const Options& o, Environment& env)
+// The changes of FIELD=VALUE arguments, checked on their own; on failure the message is said
+// and the exit status returned.
+std::optional<int> readChanges(const std::vector<std::string>& arguments, Environment& env,
+                               std::vector<settings::FieldChange>& changes)
 {
-    const protocol::MacBytes mac = *net::readMac(o.mac);
     std::string error;
-    std::vector<settings::FieldChange> changes;
     // Room for all from the start: moving the changes would leave copies of passwords behind.
-    changes.reserve(o.assignments.size());
-    const WipedWhenDone wiped{changes};
-    for (const std::string& assignment : o.assignments) {
+    changes.reserve(arguments.size());
+    for (const std::string& assignment : arguments) {
         settings::FieldChange change;
         const bool made = changeFromArgument(assignment, env, change, error);
         if (made) {
@@ -557,23 +514,64 @@ int commandSet(const Options& o, Environment& env)
         env.err << settings::invalidInputMessage(*label);
         return kExitInvalidInput;
     }
+    return std::nullopt;
+}
 
+// Changes that would leave several cameras with one fixed address: each camera whose network
+// type would be Fixed IP gets the changes' ipAddress, so more than one such camera is refused.
+std::optional<std::string> sharedFixedAddress(const std::vector<CameraWrite>& writes,
+                                              const std::vector<settings::FieldChange>& changes)
+{
+    const auto address = std::find_if(changes.begin(), changes.end(), [](const auto& change) {
+        return change.field == &settings::field("ipAddress");
+    });
+    if (address == changes.end()) {
+        return std::nullopt;
+    }
+    const auto networkType = std::find_if(changes.begin(), changes.end(), [](const auto& change) {
+        return change.field == &settings::field("networkType");
+    });
+    std::size_t fixed = 0;
+    for (const CameraWrite& write : writes) {
+        if (write.record == nullptr) {
+            continue;
+        }
+        const int type = networkType != changes.end()
+                             ? networkType->index
+                             : settings::valuesOf(*write.record).networkType;
+        fixed += type == 0 ? 1 : 0;
+    }
+    if (fixed < 2) {
+        return std::nullopt;
+    }
+    return "these settings would give " + std::to_string(fixed) + " cameras the fixed address " +
+           address->text + "; 'telviq-cli address' gives each camera an address of its own";
+}
+
+// set MAC: the one camera, as the window's Save writes it.
+int setOne(const Options& o, const protocol::MacBytes& mac,
+           const std::vector<settings::FieldChange>& changes, Environment& env)
+{
     const Cameras cameras = findCameras(env);
-    const protocol::CameraRecord* record = namedCamera(env, cameras, mac);
-    if (record == nullptr) {
+    std::vector<CameraWrite> writes = namedWrites(cameras, false, {mac});
+    CameraWrite& write = writes.front();
+    if (write.record == nullptr) {
+        env.err << "telviq-cli: no camera with MAC " << net::formatMac(mac)
+                << " answered the search\n";
         return kExitNotFound;
     }
-    const Prepared prepared = prepare(*record, changes);
-    if (prepared.refused) {
-        env.err << prepared.message;
+    write.changes = changes;
+    prepareWrites(writes);
+    if (write.refusal) {
+        env.err << settings::invalidInputMessage(*write.refusal);
         return kExitInvalidInput;
     }
     if (o.dryRun) {
-        printPacket(env, prepared.packet, "");
+        printPacket(env, write.packet, "");
         return kExitOk;
     }
 
-    const protocol::WriteOutcome outcome = writeTo(env, prepared.packet);
+    const protocol::WriteOutcome outcome = writeTo(env, write.packet);
     if (outcome != protocol::WriteOutcome::acknowledged) {
         env.out << kWriteFail << std::flush;
         env.err << "telviq-cli: " << failureReason(outcome, env) << "\n";
@@ -583,22 +581,95 @@ int commandSet(const Options& o, Environment& env)
     if (!o.verify) {
         return kExitOk;
     }
+    const std::string passwords = passwordNames(changes);
+    const bool onlyPasswords = std::all_of(changes.begin(), changes.end(), [](const auto& c) {
+        return c.field->kind == settings::FieldKind::password;
+    });
+    if (onlyPasswords) {
+        env.out << "Not verified: passwords cannot be read back from a camera (" << passwords
+                << ").\n";
+        return kExitOk;
+    }
     const Cameras after = findCameras(env);
     const protocol::CameraRecord* now = cameraWithMac(after, mac);
     if (now == nullptr) {
         env.out << "Not verified: the camera did not answer the search after the write.\n";
         return kExitNotAcknowledged;
     }
-    const auto found = differences(changes, prepared.values, *now);
-    if (found.empty()) {
-        env.out << "Verified: the camera shows the new values.\n";
-        return kExitOk;
+    const auto found = differences(changes, write.values, *now);
+    if (!found.empty()) {
+        env.out << "Not taken:\n";
+        for (const std::string& line : found) {
+            env.out << "  " << line << "\n";
+        }
+        return kExitNotAcknowledged;
     }
-    env.out << "Not taken:\n";
-    for (const std::string& line : found) {
-        env.out << "  " << line << "\n";
+    env.out << "Verified: the camera shows the new values.\n";
+    if (!passwords.empty()) {
+        env.out << "Passwords cannot be read back from a camera: " << passwords
+                << " not checked.\n";
     }
-    return kExitNotAcknowledged;
+    return kExitOk;
+}
+
+// The cameras several writes go to, once the search is done: the write is refused when a named
+// camera did not answer only for `address`; set and apply report it in its row.
+std::vector<protocol::MacBytes> macsOf(const Options& o)
+{
+    std::vector<protocol::MacBytes> macs;
+    for (const std::string& text : o.macs) {
+        macs.push_back(*net::readMac(text));
+    }
+    return macs;
+}
+
+// set and apply to several cameras: the same changes to each, all written at once.
+int writeMany(const Options& o, const std::vector<settings::FieldChange>& changes, Environment& env)
+{
+    const Cameras cameras = findCameras(env);
+    if (o.all && cameras.empty()) {
+        env.err << "telviq-cli: no camera answered the search\n";
+        return kExitNotFound;
+    }
+    std::vector<CameraWrite> writes = namedWrites(cameras, o.all, macsOf(o));
+    if (const auto shared = sharedFixedAddress(writes, changes)) {
+        return inputError(env, *shared);
+    }
+    for (CameraWrite& write : writes) {
+        write.changes = changes;
+    }
+    prepareWrites(writes);
+    runWrites(writes, o.fleet(), env);
+    return reportWrites(writes, o.fleet(), env);
+}
+
+int commandSet(const Options& o, Environment& env)
+{
+    std::vector<std::string> assignments = o.arguments;
+    std::optional<protocol::MacBytes> mac;
+    if (!assignments.empty()) {
+        mac = net::readMac(assignments.front());
+    }
+    if (mac) {
+        assignments.erase(assignments.begin());
+    }
+    if (static_cast<int>(mac.has_value()) + static_cast<int>(o.all) +
+            static_cast<int>(!o.macs.empty()) !=
+        1) {
+        return usageError(env, "name the cameras: MAC, --mac MAC... or --all", "set");
+    }
+    if (assignments.empty()) {
+        return usageError(env, "no FIELD=VALUE to set", "set");
+    }
+    if (mac && o.json) {
+        return usageError(env, "--json goes with --mac or --all", "set");
+    }
+    std::vector<settings::FieldChange> changes;
+    const WipedWhenDone wiped{changes};
+    if (const auto refused = readChanges(assignments, env, changes)) {
+        return *refused;
+    }
+    return mac ? setOne(o, *mac, changes, env) : writeMany(o, changes, env);
 }
 
 int commandApply(const Options& o, Environment& env)
@@ -631,106 +702,154 @@ int commandApply(const Options& o, Environment& env)
         env.err << settings::invalidInputMessage(*label);
         return kExitInvalidInput;
     }
+    return writeMany(o, changes, env);
+}
+
+// A dotted address of an option, read strictly; on failure the message is said.
+bool addressOption(const std::string& text, const char* what, Environment& env, net::Ipv4Bytes& out)
+{
+    const auto address = net::readStrictIpv4(text);
+    if (!address) {
+        env.err << "telviq-cli: " << what << ": \"" << text
+                << "\" is not an address: " << settings::addressForm << "\n";
+        return false;
+    }
+    out = *address;
+    return true;
+}
+
+// The PC's own addresses, and the mask and gateway of its adapter whose subnet holds `address`.
+struct PcFacts {
+    std::vector<net::Ipv4Bytes> addresses;
+    std::optional<net::Ipv4Bytes> mask;
+    std::optional<net::Ipv4Bytes> gateway;
+};
+
+PcFacts pcFacts(Environment& env, const net::Ipv4Bytes& address)
+{
+    PcFacts facts;
+    std::vector<hostnet::AdapterEntry> adapters;
+    if (!env.listAdapters || !env.listAdapters(adapters)) {
+        return facts;
+    }
+    for (const hostnet::AdapterEntry& adapter : adapters) {
+        const auto own = net::readStrictIpv4(adapter.ipAddress);
+        const auto mask = net::readStrictIpv4(adapter.ipMask);
+        if (!own || *own == net::Ipv4Bytes{}) {
+            continue;
+        }
+        facts.addresses.push_back(*own);
+        const net::Ipv4Subnet subnet{*own, mask.value_or(net::Ipv4Bytes{255, 255, 255, 255})};
+        if (!facts.mask && mask && subnet.holdsHost(address)) {
+            facts.mask = *mask;
+            facts.gateway = net::readStrictIpv4(adapter.gateway);
+        }
+    }
+    return facts;
+}
+
+int commandAddress(const Options& o, Environment& env)
+{
+    const bool fromPlan = !o.plan.empty();
+    if (fromPlan ? (!o.first.empty() || o.all || !o.macs.empty())
+                 : (o.first.empty() || o.all == !o.macs.empty())) {
+        return usageError(env, "give FIRST with --mac MAC... or --all, or --plan FILE", "address");
+    }
+    std::vector<settings::PlanRow> rows;
+    net::Ipv4Bytes first{};
+    if (fromPlan) {
+        std::ifstream file(o.plan, std::ios::binary);
+        std::stringstream text;
+        text << file.rdbuf();
+        if (!file) {
+            return inputError(env, "cannot read " + o.plan);
+        }
+        std::string error;
+        if (!settings::readPlanFile(text.str(), rows, error)) {
+            return inputError(env, o.plan + ": " + error);
+        }
+        first = rows.front().address;
+    } else if (!addressOption(o.first, "FIRST", env, first)) {
+        return kExitInvalidInput;
+    }
+
+    const PcFacts pc = pcFacts(env, first);
+    settings::AddressRules rules;
+    rules.pcAddresses = pc.addresses;
+    net::Ipv4Bytes dns{};
+    if ((!o.mask.empty() && !addressOption(o.mask, "--mask", env, rules.mask)) ||
+        (!o.gateway.empty() && !addressOption(o.gateway, "--gateway", env, rules.gateway)) ||
+        (!o.dns.empty() && !addressOption(o.dns, "--dns", env, dns))) {
+        return kExitInvalidInput;
+    }
+    if (!o.dns.empty()) {
+        rules.dnsServer = dns;
+    }
+    if (o.mask.empty() || o.gateway.empty()) {
+        if (!pc.mask || (o.gateway.empty() && !pc.gateway)) {
+            return inputError(env, "no adapter of this PC with a " +
+                                       std::string(pc.mask ? "gateway" : "subnet") + " holds " +
+                                       net::formatIpv4(first) + ": give --mask and --gateway");
+        }
+        rules.mask = o.mask.empty() ? *pc.mask : rules.mask;
+        rules.gateway = o.gateway.empty() ? *pc.gateway : rules.gateway;
+    }
+    std::string error;
+    if (!settings::checkAddressRules(first, rules, error)) {
+        return inputError(env, (fromPlan ? o.plan + ": " : std::string()) + error);
+    }
 
     const Cameras cameras = findCameras(env);
-    std::vector<protocol::MacBytes> targets;
-    if (o.all) {
-        for (const protocol::CameraRecord& record : cameras) {
-            targets.push_back(protocol::macAddress(record));
+    std::vector<const protocol::CameraRecord*> answered;
+    for (const protocol::CameraRecord& record : cameras) {
+        answered.push_back(&record);
+    }
+    std::vector<const protocol::CameraRecord*> chosen;
+    if (!fromPlan) {
+        for (const CameraWrite& named : namedWrites(cameras, o.all, macsOf(o))) {
+            if (named.record == nullptr) {
+                env.err << "telviq-cli: no camera with MAC " << net::formatMac(named.mac)
+                        << " answered the search; nothing was sent\n";
+                return kExitNotFound;
+            }
+            chosen.push_back(named.record);
         }
-        if (targets.empty()) {
+        if (chosen.empty()) {
             env.err << "telviq-cli: no camera answered the search\n";
             return kExitNotFound;
         }
-    } else {
-        for (const std::string& text : o.macs) {
-            const protocol::MacBytes mac = *net::readMac(text);
-            if (std::find(targets.begin(), targets.end(), mac) == targets.end()) {
-                targets.push_back(mac);
-            }
-        }
+    }
+    settings::AddressPlan plan;
+    const bool planned = fromPlan
+                             ? settings::planFromRows(rows, answered, rules, plan, error)
+                             : settings::planAddresses(chosen, answered, first, rules, plan, error);
+    if (!planned) {
+        env.err << "telviq-cli: " << (fromPlan ? o.plan + ": " : std::string()) << error
+                << "; nothing was sent\n";
+        return error.find("answered the search") != std::string::npos ? kExitNotFound
+                                                                      : kExitInvalidInput;
     }
 
-    std::size_t descriptionWidth = 11;
-    for (const protocol::MacBytes& mac : targets) {
-        if (const protocol::CameraRecord* record = cameraWithMac(cameras, mac)) {
-            descriptionWidth =
-                std::max(descriptionWidth, settings::valuesOf(*record).cameraDescription.size());
+    std::vector<CameraWrite> writes(plan.cameras.size());
+    for (std::size_t i = 0; i < plan.cameras.size(); ++i) {
+        CameraWrite& write = writes[i];
+        write.record = plan.cameras[i].camera;
+        write.mac = protocol::macAddress(*write.record);
+        write.newAddress = plan.cameras[i].address;
+        write.changes = settings::addressChanges(plan.cameras[i].address, rules);
+        write.unchanged = holdsAlready(*write.record, write.changes);
+    }
+    prepareWrites(writes);
+    for (const CameraWrite& write : writes) {
+        if (write.refusal) {
+            env.err << "telviq-cli: camera " << net::formatMac(write.mac) << ": "
+                    << oneLine(settings::invalidInputMessage(*write.refusal))
+                    << " Nothing was sent.\n";
+            return kExitInvalidInput;
         }
     }
-    env.out << protocol::cameraTextToUtf8(padded("MAC address", 19) +
-                                          padded("Description", descriptionWidth + 2) + "Result")
-            << "\n";
-
-    int status = kExitOk;
-    struct Written {
-        protocol::MacBytes mac;
-        settings::SettingsValues sent;
-
-        Written(const protocol::MacBytes& m, const settings::SettingsValues& s) : mac(m), sent(s) {}
-        Written(const Written&) = default;
-        Written& operator=(const Written&) = default;
-        ~Written() { settings::wipePasswords(sent); }
-    };
-    std::vector<Written> written;
-    for (const protocol::MacBytes& mac : targets) {
-        const protocol::CameraRecord* record = cameraWithMac(cameras, mac);
-        const std::string description =
-            record ? printable(settings::valuesOf(*record).cameraDescription) : "";
-        env.out << protocol::cameraTextToUtf8(padded(net::formatMac(mac), 19) +
-                                              padded(description, descriptionWidth + 2));
-        if (record == nullptr) {
-            env.out << "not found\n";
-            status = std::max(status, int{kExitNotFound});
-            continue;
-        }
-        const Prepared prepared = prepare(*record, changes);
-        if (prepared.refused) {
-            env.out << *prepared.refused << "\n";
-            status = std::max(status, int{kExitInvalidInput});
-            continue;
-        }
-        if (o.dryRun) {
-            env.out << "not sent\n";
-            printPacket(env, prepared.packet, "    ");
-            continue;
-        }
-        env.out << std::flush;
-        const protocol::WriteOutcome outcome = writeTo(env, prepared.packet);
-        if (outcome == protocol::WriteOutcome::acknowledged) {
-            env.out << oneLine(kWriteOk) << std::endl;
-            written.emplace_back(mac, prepared.values);
-        } else {
-            env.out << oneLine(kWriteFail) << " (" << failureReason(outcome, env) << ")"
-                    << std::endl;
-            status = std::max(status, int{kExitNotAcknowledged});
-        }
-    }
-
-    if (o.verify && !written.empty()) {
-        const Cameras after = findCameras(env);
-        env.out << "\nVerification\n";
-        for (const Written& w : written) {
-            const std::string mac = net::formatMac(w.mac);
-            const protocol::CameraRecord* now = cameraWithMac(after, w.mac);
-            if (now == nullptr) {
-                env.out << padded(mac, 19) << "did not answer the search after the write\n";
-                status = std::max(status, int{kExitNotAcknowledged});
-                continue;
-            }
-            const auto found = differences(changes, w.sent, *now);
-            if (found.empty()) {
-                env.out << padded(mac, 19) << "shows the new values\n";
-            }
-            for (const std::string& line : found) {
-                env.out << padded(mac, 19) << line << "\n";
-            }
-            if (!found.empty()) {
-                status = std::max(status, int{kExitNotAcknowledged});
-            }
-        }
-    }
-    return status;
+    runWrites(writes, o.fleet(), env);
+    return reportWrites(writes, o.fleet(), env);
 }
 
 } // namespace
@@ -762,14 +881,20 @@ int run(const std::vector<std::string>& args, Environment& env)
     show->add_option("MAC", o.mac)->required()->check(macAddress);
     show->add_flag("--json", o.json);
     CLI::App* set = app.add_subcommand("set");
-    set->add_option("MAC", o.mac)->required()->check(macAddress);
-    set->add_option("FIELD=VALUE", o.assignments)->required();
+    set->add_option("FIELD=VALUE", o.arguments);
     CLI::App* apply = app.add_subcommand("apply");
     apply->add_option("FILE", o.file)->required();
-    apply->add_option("--mac", o.macs)->check(macAddress)->allow_extra_args(false);
-    apply->add_flag("--all", o.all);
-    for (CLI::App* writer : {set, apply}) {
+    CLI::App* address = app.add_subcommand("address");
+    address->add_option("FIRST", o.first);
+    address->add_option("--plan", o.plan);
+    address->add_option("--mask", o.mask);
+    address->add_option("--gateway", o.gateway);
+    address->add_option("--dns", o.dns);
+    for (CLI::App* writer : {set, apply, address}) {
+        writer->add_option("--mac", o.macs)->check(macAddress)->allow_extra_args(false);
+        writer->add_flag("--all", o.all);
         writer->add_flag("--dry-run", o.dryRun)->excludes(writer->add_flag("--verify", o.verify));
+        writer->add_flag("--json", o.json);
     }
 
     const auto commandName = [&app] {
@@ -802,6 +927,9 @@ int run(const std::vector<std::string>& args, Environment& env)
         }
         if (*apply) {
             return commandApply(o, env);
+        }
+        if (*address) {
+            return commandAddress(o, env);
         }
     } catch (const net::EIdException& e) {
         env.out << std::flush;

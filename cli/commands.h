@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "hostnet/host_adapter_info.h"
 #include "net/datagram_endpoint.h"
 #include "protocol/discovery.h"
 #include "protocol/packets.h"
@@ -37,6 +38,9 @@ struct Environment {
     std::size_t mostCameras = protocol::kMostCameras;
     // Where `set`'s FIELD=- arguments read their passwords, a line each: standard input.
     int passwordInput = 0;
+    // The PC's adapters, for `address`: its own addresses, and the mask and gateway it takes by
+    // default. False when they cannot be read.
+    std::function<bool(std::vector<hostnet::AdapterEntry>&)> listAdapters = {};
 };
 
 // args without the program name. Returns the exit status.

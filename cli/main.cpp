@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "hostnet/linux_adapter_source.h"
 #include "net/udp_endpoint.h"
 #include "settings/camera_fields.h"
 
@@ -27,5 +28,9 @@ int main(int argc, char** argv)
         }
     }
     cli::Environment env{[] { return std::make_unique<net::UdpEndpoint>(); }, std::cout, std::cerr};
+    hostnet::LinuxAdapterSource adapters;
+    env.listAdapters = [&adapters](std::vector<hostnet::AdapterEntry>& out) {
+        return adapters.listAdapters(out);
+    };
     return cli::run(args, env);
 }

@@ -159,6 +159,30 @@ def main():
     for name, text in files.items():
         write("fuzz_settings_file", name, text.encode("utf-8"))
 
+    # Plan files (a leading odd byte) and plans from a first address (an even one).
+    plans = {
+        "plan": "macAddress,ipAddress\n02-00-5E-10-00-01,198.18.0.10\n"
+                "02-00-5E-10-00-02,198.18.0.11\n",
+        "plan-described-crlf-bom": "\ufeffmacAddress,ipAddress,cameraDescription\r\n"
+                                   "02:00:5e:10:00:03,198.18.1.7,\"Gate, \"\"north\"\"\"\r\n",
+        "plan-refused-gateway": "macAddress,ipAddress\n02-00-5E-10-00-04,198.18.0.1\n",
+        "plan-refused-quote": "macAddress,ipAddress\n02-00-5E-10-00-04,\"198.18.0.9\n",
+    }
+    for name, text in plans.items():
+        write("fuzz_plan", name, b"\x01" + text.encode("utf-8"))
+    write("fuzz_plan", "first-24", bytes([0, 198, 18, 0, 10, 24, 0, 1, 1, 2, 2, 3, 5, 2]) +
+          bytes(range(40)))
+    write("fuzz_plan", "first-31", bytes([0, 203, 0, 113, 8, 31, 0, 1, 0, 0, 2, 0]) + bytes(12))
+
+    # Batches: MACs, then arrivals (kind, delay, what the kind takes).
+    ack = lambda k, delay: bytes([0, delay & 0xFF, delay >> 8, k])
+    write("fuzz_batch", "four-acks-out-of-order",
+          bytes([0, 0, 0, 0, 3, 1, 0, 2, 0, 3, 0, 4, 0, 1]) + ack(2, 5) + ack(0, 300) +
+          ack(1, 2) + bytes([3, 10, 0, 30]) + bytes(30))
+    write("fuzz_batch", "near-misses-and-junk",
+          bytes([0, 0, 0, 0, 1, 7, 0, 9, 0, 0]) + bytes([2, 1, 0, 0, 21, 9]) +
+          bytes([4, 5, 0, 100]) + bytes([5, 5, 0]) + ack(0, 9000))
+
 
 if __name__ == "__main__":
     main()

@@ -25,7 +25,8 @@ for value in "$runs" "$seconds"; do
 done
 work=${FUZZ_WORK_DIR:-$build/fuzz-work}
 targets=("$@")
-((${#targets[@]})) || targets=(fuzz_respond fuzz_discovery fuzz_ack fuzz_text fuzz_collect fuzz_settings_file)
+((${#targets[@]})) || targets=(fuzz_respond fuzz_discovery fuzz_ack fuzz_text fuzz_collect fuzz_settings_file
+    fuzz_batch fuzz_plan)
 
 bash "$top/scripts/setup-debian.sh"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "protocol/code_page.h"
 #include "settings/camera_fields.h"
+#include "settings/settings_values.h"
 
 namespace settings {
 
@@ -18,6 +20,32 @@ net::Ipv4Bytes usedAddress(const protocol::CameraRecord& record)
 std::string description(const protocol::CameraRecord& record)
 {
     return protocol::countedTextValue(record, field("cameraDescription").answerAt);
+}
+
+namespace {
+
+std::string csvCell(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string cell = "\"";
+    for (const char c : text)
+        cell += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return cell + "\"";
+}
+
+} // namespace
+
+std::string cameraListCsv(const std::vector<const protocol::CameraRecord*>& cameras)
+{
+    std::string text = "macAddress,usedIPAddress,cameraDescription,firmwareVersion\r\n";
+    for (const protocol::CameraRecord* camera : cameras) {
+        const SettingsValues v = decodeCameraRecord(*camera);
+        text += csvCell(v.macAddress) + ',' + csvCell(v.usedIPAddress) + ',' +
+                csvCell(protocol::cameraTextToUtf8(v.cameraDescription)) + ',' +
+                csvCell(protocol::cameraTextToUtf8(v.firmwareVersion)) + "\r\n";
+    }
+    return text;
 }
 
 std::vector<CameraRow> cameraRows(const protocol::CameraTable& table)

@@ -24,6 +24,11 @@ std::vector<std::vector<std::size_t>>
 camerasSharingAddress(const std::vector<const protocol::CameraRecord*>& cameras);
 std::vector<std::vector<std::size_t>> rowsSharingAddress(const protocol::CameraTable& table);
 
+// The cameras as CSV, as `find --csv` writes them and the window exports its list: a header line,
+// then for each camera its MAC address, address in use, description and firmware, in UTF-8,
+// quoted where RFC 4180 asks for it, with CRLF line ends.
+std::string cameraListCsv(const std::vector<const protocol::CameraRecord*>& cameras);
+
 // The address a camera reports in use.
 net::Ipv4Bytes usedAddress(const protocol::CameraRecord& record);
 // The description a camera reports, as the list shows it (camera bytes).

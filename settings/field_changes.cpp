@@ -218,4 +218,21 @@ std::optional<std::string> shownValue(const CameraField& field, const SettingsVa
     return protocol::cameraTextToUtf8(values.*field.text);
 }
 
+bool showsChanges(const protocol::CameraRecord& record, const std::vector<FieldChange>& changes)
+{
+    const SettingsValues shown = valuesOf(record);
+    SettingsValues wanted = shown;
+    for (const FieldChange& change : changes) {
+        if (change.field->kind != FieldKind::password) {
+            applyChange(wanted, change);
+        }
+    }
+    for (const FieldChange& change : changes) {
+        if (shownValue(*change.field, wanted) != shownValue(*change.field, shown)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace settings

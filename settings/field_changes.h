@@ -53,4 +53,8 @@ SettingsValues valuesOf(const protocol::CameraRecord& record);
 // The value as the pages show it (UTF-8); nothing for a radio group with no choice.
 std::optional<std::string> shownValue(const CameraField& field, const SettingsValues& values);
 
+// Whether the camera's pages show every change already, each compared as the pages show it;
+// passwords, which no camera reports, are left out.
+bool showsChanges(const protocol::CameraRecord& record, const std::vector<FieldChange>& changes);
+
 } // namespace settings

@@ -115,6 +115,10 @@ theme--RadioGroup QRadioButton::indicator:unchecked:pressed {
 theme--RadioGroup QRadioButton::indicator:disabled {
     background-color: @body;
 }
+theme--RadioGroup QRadioButton::indicator:checked:disabled {
+    background-color: qradialgradient(cx: 0.5, cy: 0.5, radius: 0.5, fx: 0.5, fy: 0.5,
+        stop: 0 #6E6E6E, stop: 0.42 #6E6E6E, stop: 0.5 @body, stop: 1 @body);
+}
 
 QLineEdit {
     color: black;
@@ -166,6 +170,14 @@ QHeaderView::section {
     border-right: 1px solid @border;
     border-bottom: 1px solid @border;
     padding: 0px 3px;
+}
+
+QProgressBar {
+    border: 1px solid @border;
+    background-color: white;
+}
+QProgressBar::chunk {
+    background-color: @highlight;
 }
 
 QTabWidget::pane {

@@ -9,8 +9,11 @@
 #include <QWidget>
 
 #include "app/busy_state.h"
+#include "app/camera_batch.h"
 #include "app/message_boxes.h"
 #include "app/responsive_endpoint.h"
+#include "camera_image.h"
+#include "fake_adapter_source.h"
 #include "fake_endpoint.h"
 
 TEST(StandardErrorBox, AppendsAFullStopOnlyAfterACharacterThatSortsAfterIt)
@@ -111,4 +114,93 @@ TEST(BusyState, RefusesInputToItsWindowOnly)
     EXPECT_EQ(otherClicks, 1);
     QTest::mouseClick(inside, Qt::LeftButton);
     EXPECT_EQ(insideClicks, 1);
+}
+
+namespace {
+
+app::ListedCamera listed(std::uint8_t lastMacByte, std::initializer_list<std::uint8_t> inUse)
+{
+    fakes::CameraImage image(lastMacByte);
+    image.put(answerAt("usedIPAddress"), inUse);
+    app::ListedCamera camera;
+    camera.record.bytes = image.bytes;
+    return camera;
+}
+
+hostnet::HostAdapterInfo adaptersOf(std::vector<hostnet::AdapterEntry> entries,
+                                    const std::string& dns = "")
+{
+    fakes::FakeAdapterSource source;
+    source.answers = {std::move(entries)};
+    source.parameters.dnsServer = dns;
+    hostnet::HostAdapterInfo info;
+    hostnet::LoadHostAdapterInfo(info, source);
+    return info;
+}
+
+} // namespace
+
+// The fields start from the adapter most cameras' addresses lie behind, with the first address
+// after the PC's own that nothing known uses.
+TEST(AddressDefaults, FaceTheCamerasAndStartPastWhatIsTaken)
+{
+    hostnet::AdapterEntry office = fakes::ethernetAdapter("eth0", "198.51.100.7");
+    hostnet::AdapterEntry cameraLan = fakes::ethernetAdapter("eth1", "203.0.113.5");
+    cameraLan.ipMask = "255.255.255.240";
+    cameraLan.gateway = "203.0.113.6";
+    const auto info = adaptersOf({office, cameraLan}, "203.0.113.8");
+    const std::vector<app::ListedCamera> cameras = {
+        listed(1, {203, 0, 113, 7}), listed(2, {203, 0, 113, 9}), listed(3, {198, 51, 100, 9})};
+    app::AddressFields fields = app::addressDefaults(info, cameras);
+    EXPECT_EQ(fields.first, "203.0.113.10"); // past the gateway, a camera and the DNS server
+    EXPECT_EQ(fields.mask, "255.255.255.240");
+    EXPECT_EQ(fields.gateway, "203.0.113.6");
+    EXPECT_EQ(fields.dns, "");
+
+    // Behind no adapter, the cameras get the PC group's; past the subnet's end, its start.
+    office.ipAddress = "198.51.100.254";
+    fields = app::addressDefaults(adaptersOf({office, cameraLan}), {listed(1, {192, 168, 1, 100})});
+    EXPECT_EQ(fields.first, "198.51.100.2");
+    EXPECT_EQ(fields.gateway, "198.51.100.1");
+}
+
+TEST(AddressPlanOfFields, SaysWhichFieldIsWrongAndFollowsTheChecksAndThePlanFile)
+{
+    const std::vector<app::ListedCamera> cameras = {listed(2, {192, 168, 1, 100}),
+                                                    listed(1, {192, 168, 1, 100})};
+    const app::AddressFields fields{"198.51.100.10", "255.255.255.0", "198.51.100.1", ""};
+    const std::vector<net::Ipv4Bytes> pc = {{198, 51, 100, 11}};
+    using Addresses = std::vector<std::optional<net::Ipv4Bytes>>;
+    app::AddressPlanView view = app::planOfFields(fields, cameras, {true, true}, pc);
+    EXPECT_EQ(view.problem, "");
+    EXPECT_EQ(view.addresses,
+              (Addresses{net::Ipv4Bytes{198, 51, 100, 12}, net::Ipv4Bytes{198, 51, 100, 10}}));
+    EXPECT_FALSE(view.rules.dnsServer);
+
+    const std::vector<std::pair<app::AddressFields, std::string>> refused = {
+        {{"198.51.100.300", "255.255.255.0", "198.51.100.1", ""},
+         "First address: \"198.51.100.300\" is not an address"},
+        {{"198.51.100.10", "", "198.51.100.1", ""}, "Subnet mask: type an address"},
+        {{"198.51.100.10", "255.255.255.0", "198.51.100.1", "dns"},
+         "DNS server: \"dns\" is not an address"},
+        {{"198.51.100.10", "255.0.255.0", "198.51.100.1", ""},
+         "The subnet mask 255.0.255.0 is not one run of ones"}};
+    for (const auto& [typed, problem] : refused)
+        EXPECT_EQ(app::planOfFields(typed, cameras, {true, true}, pc).problem.rfind(problem, 0), 0u)
+            << problem;
+    EXPECT_EQ(app::planOfFields(fields, cameras, {false, false}, pc).problem,
+              "No camera is checked.");
+
+    // A plan file's rows for the checked cameras only; a checked camera it leaves out is named.
+    const std::vector<settings::PlanRow> rows = {
+        {2, {0x00, 0x11, 0x22, 0x33, 0x44, 0x01}, {198, 51, 100, 40}},
+        {3, {0x00, 0x11, 0x22, 0x33, 0x44, 0x02}, {198, 51, 100, 41}}};
+    view = app::planOfFields(fields, cameras, {false, true}, pc, &rows);
+    EXPECT_EQ(view.addresses, (Addresses{std::nullopt, net::Ipv4Bytes{198, 51, 100, 40}}));
+    view = app::planOfFields(fields, cameras, {true, true}, pc, &rows);
+    EXPECT_EQ(view.addresses,
+              (Addresses{net::Ipv4Bytes{198, 51, 100, 41}, net::Ipv4Bytes{198, 51, 100, 40}}));
+    const std::vector<settings::PlanRow> one(rows.begin(), rows.begin() + 1);
+    EXPECT_EQ(app::planOfFields(fields, cameras, {true, true}, pc, &one).problem,
+              "Camera 00-11-22-33-44-02 is checked, but the plan file gives it no address.");
 }

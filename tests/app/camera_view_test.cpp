@@ -22,25 +22,6 @@ namespace {
 
 namespace offset = protocol::offset;
 
-// A camera whose reported values pass every check of Save.
-fakes::CameraImage validCamera(std::uint8_t lastMacByte, const std::string& description)
-{
-    fakes::CameraImage camera(lastMacByte, description);
-    camera.put(answerAt("hour"), {8}).put(answerAt("minute"), {30});
-    return camera;
-}
-
-// The camera's acknowledgement of a parameter packet: the tag, then the packet's MAC.
-std::vector<fakes::Arrival> acknowledge(const fakes::SentDatagram& sent)
-{
-    if (sent.port != protocol::kParameterPort)
-        return {};
-    const std::string tag = "MORVAK INFO ACK ";
-    std::vector<std::uint8_t> ack(tag.begin(), tag.end());
-    ack.insert(ack.end(), sent.bytes.begin() + 22, sent.bytes.begin() + 28);
-    return {{30, ack}};
-}
-
 // Types the text key by key, as a keyboard whose keys give these characters would (QTest's own
 // keyClicks knows only the keys of ASCII).
 void type(QWidget* edit, const QString& text)
@@ -52,14 +33,6 @@ void type(QWidget* edit, const QString& text)
 QString caption(const QWidget* group)
 {
     return static_cast<const QGroupBox*>(group)->title();
-}
-
-fakes::CameraImage cameraAt(std::uint8_t lastMacByte, const std::string& description,
-                            std::initializer_list<std::uint8_t> addressInUse)
-{
-    fakes::CameraImage camera = validCamera(lastMacByte, description);
-    camera.put(answerAt("usedIPAddress"), addressInUse);
-    return camera;
 }
 
 void writeFile(const QString& path, const QByteArray& text)
@@ -454,11 +427,35 @@ TEST_F(WindowTest, RowsWarnInTheirToolTipsAndMenusAndTheMenuActsOnItsRow)
     ASSERT_FALSE(front.empty());
     EXPECT_EQ(front[0].text, "Same IP address as camera 3");
 
-    // Below the last row there is no row to act on.
+    // The last three items act on the whole list. Below the last row, with no row to act on,
+    // they are the menu; until a Find has listed a camera, they have nothing to act on.
+    const QStringList forTheList = {QString::fromUtf8("Assign Addresses\u2026"),
+                                    QString::fromUtf8("Set Passwords\u2026"),
+                                    QString::fromUtf8("Export Camera List\u2026")};
+    const auto textsOf = [](const std::vector<MenuItem>& items, bool enabled) {
+        QStringList texts;
+        for (const MenuItem& item : items)
+            if (item.enabled == enabled && !item.text.isEmpty())
+                texts << item.text;
+        return texts;
+    };
+    const QStringList rowMenu = textsOf(front, true);
+    EXPECT_EQ(rowMenu.mid(rowMenu.size() - 3), forTheList);
     const QPoint below(10, list->visualItemRect(list->topLevelItem(3)).bottom() + 3);
     ASSERT_TRUE(list->viewport()->rect().contains(below));
-    EXPECT_TRUE(answerMenu([&] { rightClick(list->viewport(), below); }).empty());
+    const std::vector<MenuItem> belowRows =
+        answerMenu([&] { rightClick(list->viewport(), below); });
+    EXPECT_EQ(textsOf(belowRows, true), forTheList);
+    EXPECT_EQ(belowRows.size(), 3u);
     EXPECT_EQ(endpoint->sent.size(), 3u) << "the Find's searches only";
+
+    endpoint->respond = nullptr;
+    click("cmdFind");
+    ASSERT_EQ(list->topLevelItemCount(), 0);
+    const std::vector<MenuItem> empty =
+        answerMenu([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); });
+    EXPECT_EQ(textsOf(empty, false), forTheList);
+    EXPECT_EQ(empty.size(), 3u);
 }
 
 TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)

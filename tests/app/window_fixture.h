@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -21,6 +22,40 @@
 #include "camera_image.h"
 #include "fake_adapter_source.h"
 #include "fake_endpoint.h"
+#include "tools/virtual-cameras/camera.h"
+
+// Failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+// A camera whose reported values pass every check of Save.
+inline fakes::CameraImage validCamera(std::uint8_t lastMacByte, const std::string& description)
+{
+    fakes::CameraImage camera(lastMacByte, description);
+    camera.put(answerAt("hour"), {8}).put(answerAt("minute"), {30});
+    return camera;
+}
+
+inline fakes::CameraImage cameraAt(std::uint8_t lastMacByte, const std::string& description,
+                                   std::initializer_list<std::uint8_t> addressInUse)
+{
+    fakes::CameraImage camera = validCamera(lastMacByte, description);
+    camera.put(answerAt("usedIPAddress"), addressInUse);
+    return camera;
+}
+
+// The camera's acknowledgement of a parameter packet: the tag, then the packet's MAC.
+inline std::vector<fakes::Arrival> acknowledge(const fakes::SentDatagram& sent)
+{
+    if (sent.port != protocol::kParameterPort)
+        return {};
+    const std::string tag = "MORVAK INFO ACK ";
+    std::vector<std::uint8_t> ack(tag.begin(), tag.end());
+    ack.insert(ack.end(), sent.bytes.begin() + 22, sent.bytes.begin() + 28);
+    return {{30, ack}};
+}
 
 // Takes the web addresses the window asks the desktop to open, so that no browser starts.
 class UrlCatcher : public QObject {
@@ -86,6 +121,69 @@ protected:
         };
     }
 
+    // Cameras that answer every search, in this order, 10 ms apart, and take the parameter
+    // packets that name them as the virtual cameras do, acknowledging them 30 ms later as their
+    // behaviour says. One camera may be given twice: it is then heard twice, as through two
+    // adapters.
+    void camerasTakeWrites(const std::vector<fakes::CameraImage>& images)
+    {
+        for (const fakes::CameraImage& image : images) {
+            camsim::Camera camera;
+            camera.record.bytes = image.bytes;
+            fleet.push_back(camera);
+        }
+        endpoint->respond = [this](const fakes::SentDatagram& sent) {
+            std::vector<fakes::Arrival> arrivals;
+            for (std::size_t i = 0; sent.port == protocol::kSearchPort && i < fleet.size(); ++i)
+                arrivals.push_back(
+                    {static_cast<std::uint32_t>(10 * (i + 1)), camsim::respondPacket(fleet[i])});
+            if (sent.port != protocol::kParameterPort ||
+                !camsim::isParameterPacket(sent.bytes.data(), sent.bytes.size()))
+                return arrivals;
+            for (camsim::Camera& camera : fleet) {
+                if (protocol::macAddress(camera.record) != camsim::parameterMac(sent.bytes.data()))
+                    continue;
+                if (camera.behaviour.apply)
+                    camsim::applyParameterPacket(camera, sent.bytes.data());
+                for (std::vector<std::uint8_t>& ack : camsim::ackDatagrams(camera))
+                    arrivals.push_back({30, std::move(ack)});
+                break; // a camera heard twice is still one camera
+            }
+            return arrivals;
+        };
+    }
+
+    // Runs `open`, which should bring up the modal dialog of that objectName, and `drive` on it
+    // while it is open; the dialog is closed afterwards unless `drive` closed it. False when no
+    // such dialog came up.
+    bool withDialog(const std::function<void()>& open, const char* name,
+                    const std::function<void(QDialog&)>& drive)
+    {
+        bool came = false;
+        QTimer watch;
+        watch.setInterval(1);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialog->objectName() != QLatin1String(name))
+                return;
+            watch.stop();
+            came = true;
+            drive(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        watch.start();
+        open();
+        return came;
+    }
+
+    // The dialog that an item of the first row's menu opens, driven while it is open.
+    bool withDialogOfMenu(const QString& item, const char* name,
+                          const std::function<void(QDialog&)>& drive)
+    {
+        return withDialog([&] { answerMenu([&] { rightClickRow(0); }, item); }, name, drive);
+    }
+
     void selectRow(int row)
     {
         auto* list = control<QTreeWidget>("listIpCamera");
@@ -149,5 +247,6 @@ protected:
     app::FileDialogHook fileDialogs;
     UrlCatcher urls;
     fakes::FakeEndpoint* endpoint = nullptr;
+    std::vector<camsim::Camera> fleet; // see camerasTakeWrites
     std::unique_ptr<TForm1> form;
 };

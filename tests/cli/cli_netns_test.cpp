@@ -289,7 +289,7 @@ TEST_F(CliLab, ApplyAllWritesEveryCameraAndReportsEach)
     for (const char* mac : {"02-00-5E-00-00-01", "02-00-5E-00-00-02", "02-00-5E-00-00-03"}) {
         ASSERT_TRUE(std::getline(rows, line)) << applied.out;
         EXPECT_EQ(line.rfind(mac, 0), 0u) << line;
-        EXPECT_NE(line.find("Settings write ok!"), std::string::npos) << line;
+        EXPECT_NE(line.find("acknowledged"), std::string::npos) << line;
     }
     for (const char* mac : {"02-00-5E-00-00-01", "02-00-5E-00-00-02", "02-00-5E-00-00-03"}) {
         EXPECT_NE(applied.out.find(std::string(mac) + "  shows the new values"), std::string::npos)
@@ -305,4 +305,49 @@ TEST_F(CliLab, ApplyAllWritesEveryCameraAndReportsEach)
         EXPECT_EQ(textOf(&camera, "smtpServerType"), "SMTP IP Address:");
         EXPECT_EQ(camera.at("minute"), 15);
     }
+}
+
+// A switch of new cameras at one factory address: one run gives each its own, and a second
+// run finds nothing to do.
+TEST_F(CliLab, AddressGivesFactoryCamerasAddressesOfTheirOwnOnceAndThenLeavesThemAlone)
+{
+    std::string cameraFile;
+    for (int i = 1; i <= 4; ++i) {
+        cameraFile += "[camera]\nmacAddress = 02-00-5E-00-01-0" + std::to_string(5 - i) +
+                      "\nnetworkType = 0\nipAddress = 192.168.1.100\nusedIPAddress = "
+                      "192.168.1.100\n" +
+                      (i == 3 ? "ack = none\napply = 0\n" : "");
+    }
+    startCameras(cameraFile);
+    const Outcome first = cli({"address", "203.0.113.10", "--all", "--verify", "--json"});
+    EXPECT_EQ(first.status, 1) << first.err;
+    const Json rows = parsedJson(first.out);
+    ASSERT_EQ(rows.size(), 4u) << first.out;
+    // In MAC order; the PC's adapter gave the mask and the gateway, its own address is skipped.
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(rows[i]["macAddress"], "02-00-5E-00-01-0" + std::to_string(i + 1));
+        EXPECT_EQ(rows[i]["ipAddress"], "203.0.113.1" + std::to_string(i));
+        const bool silent = i == 1;
+        EXPECT_EQ(rows[i]["result"], silent ? "no acknowledgement" : "acknowledged");
+        if (!silent) {
+            EXPECT_EQ(rows[i]["verified"], true) << rows[i].dump();
+        }
+    }
+    const Outcome shown = cli({"show", "02-00-5E-00-01-03", "--json"});
+    const Json camera = parsedJson(shown.out);
+    EXPECT_EQ(textOf(&camera, "networkType"), "Fixed IP");
+    EXPECT_EQ(textOf(&camera, "ipAddress"), "203.0.113.12");
+    EXPECT_EQ(textOf(&camera, "subnetMask"), "255.255.255.0");
+    EXPECT_EQ(textOf(&camera, "gateway"), "203.0.113.2");
+
+    const std::size_t written = cameraLog().size();
+    const Outcome again = cli({"address", "203.0.113.10", "--all"});
+    EXPECT_EQ(again.status, 1) << "the silent camera still has its factory address";
+    const std::string log = cameraLog().substr(written);
+    EXPECT_EQ(log.find("parameters for 02-00-5E-00-01-01"), std::string::npos) << log;
+    EXPECT_NE(log.find("parameters for 02-00-5E-00-01-02"), std::string::npos) << log;
+    EXPECT_NE(again.out.find("02-00-5E-00-01-01  Camera 4     203.0.113.10     203.0.113.10     "
+                             "unchanged"),
+              std::string::npos)
+        << again.out;
 }

@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/text_encoding.h"
 #include "net/exceptions.h"
+#include "settings/address_plan.h"
 #include "settings/camera_fields.h"
 #include "settings/field_changes.h"
 #include "settings/settings_values.h"
@@ -49,6 +50,10 @@ protected:
                              on.ticks()};
         env.passwordInput = passwordInput;
         env.mostCameras = mostCameras;
+        env.listAdapters = [this](std::vector<hostnet::AdapterEntry>& list) {
+            list = adapters;
+            return true;
+        };
         return cli::run(args, env);
     }
 
@@ -112,7 +117,27 @@ protected:
     std::vector<std::string> files_;
     int passwordInput = -1; // none: reading it fails
     std::size_t mostCameras = protocol::kMostCameras;
+    // The PC: one adapter in the cameras' new subnet.
+    std::vector<hostnet::AdapterEntry> adapters = {{6,
+                                                    "eth0",
+                                                    {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E},
+                                                    "198.18.0.2",
+                                                    "255.255.254.0",
+                                                    "198.18.0.1"}};
 };
+
+// Cameras fresh from the box: the generated ones, all at one factory address.
+std::vector<camsim::Camera> factoryCameras(std::size_t count)
+{
+    std::vector<camsim::Camera> cameras;
+    for (std::size_t i = 0; i < count; ++i) {
+        camsim::Camera camera = camsim::generatedCamera(static_cast<int>(i));
+        for (const char* field : {"ipAddress", "usedIPAddress"})
+            camsim::putField(camera.record, settings::field(field), "192.168.1.100");
+        cameras.push_back(camera);
+    }
+    return cameras;
+}
 
 std::string countedText(const Bytes& packet, std::size_t at)
 {
@@ -394,7 +419,7 @@ TEST_F(Commands, FindAndApplyAllReachEveryCameraPastTheWindowsLimit)
         }
         return n;
     };
-    EXPECT_EQ(count("Settings write ok!\n"), cameras.size());
+    EXPECT_EQ(count("  acknowledged\n"), cameras.size());
     EXPECT_EQ(count("shows the new values\n"), cameras.size());
 
     // Past the most a search lists, the rest are left out, and that is said.
@@ -423,12 +448,11 @@ TEST_F(Commands, ApplyWritesEachCameraNamedAndReportsARowForEach)
     EXPECT_EQ(run({"apply", path, "--mac", macOf(taking), "02-00-5E-10-00-09", macOf(silent),
                    "--mac", macOf(taking)}),
               cli::kExitNotFound);
-    EXPECT_EQ(
-        out.str(),
-        "MAC address        Description  Result\n"
-        "02-00-5E-10-00-03  Camera 3     Settings write ok!\n"
-        "02-00-5E-10-00-09               not found\n"
-        "02-00-5E-10-00-02  Camera 2     Settings write fail! (no answer within 10 seconds)\n");
+    EXPECT_EQ(out.str(), "MAC address        Description  Result\n"
+                         "02-00-5E-10-00-03  Camera 3     acknowledged\n"
+                         "02-00-5E-10-00-09               not found\n"
+                         "02-00-5E-10-00-02  Camera 2     no acknowledgement\n"
+                         "1 of 2 cameras acknowledged.\n");
     const auto packets = packetsSent();
     ASSERT_EQ(packets.size(), 2u) << "one write per camera, the repeated MAC included";
     for (std::size_t i = 0; i < 2; ++i) {
@@ -600,4 +624,177 @@ TEST(TextEncoding, ShowsOnlyTheRealControlCharactersAsQuestionMarks)
     // but for the five it leaves unassigned.
     EXPECT_EQ(cli::printable("a\x1B[2Jb\x9B\x7F\xE9\x80\x81\x8D\x8F\x90\x9D\x9F"),
               "a?[2Jb\x9B?\xE9\x80?????\x9F");
+}
+
+TEST_F(Commands, AddressGivesEachCameraTheNextFreeAddressAsSaveWouldAllAtOnce)
+{
+    std::vector<camsim::Camera> cameras = factoryCameras(4);
+    // Camera 4 is not in the plan, and its address in use is taken.
+    camsim::putField(cameras[3].record, settings::field("usedIPAddress"), "198.18.0.11");
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera);
+    acknowledges(cameras[2], 4);
+    acknowledges(cameras[0], 6);
+    EXPECT_EQ(run({"address", "198.18.0.10", "--mac", macOf(cameras[2]), macOf(cameras[0]),
+                   macOf(cameras[1])}),
+              cli::kExitNotAcknowledged);
+    EXPECT_EQ(
+        out.str(),
+        "MAC address        Description  In use           New address      Result\n"
+        "02-00-5E-10-00-01  Camera 1     192.168.1.100    198.18.0.10      acknowledged\n"
+        "02-00-5E-10-00-02  Camera 2     192.168.1.100    198.18.0.12      no acknowledgement\n"
+        "02-00-5E-10-00-03  Camera 3     192.168.1.100    198.18.0.13      acknowledged\n"
+        "2 of 3 cameras acknowledged.\n");
+
+    // Each is sent what Save sends after four edits on its pages, and nothing else changes.
+    const auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), 3u);
+    const char* given[] = {"198.18.0.10", "198.18.0.12", "198.18.0.13"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        settings::SettingsValues pages = settings::valuesOf(cameras[i].record);
+        pages.networkType = 0;
+        pages.ipAddress = given[i];
+        pages.subnetMask = "255.255.254.0";
+        pages.gateway = "198.18.0.1";
+        protocol::ParameterPacket saved;
+        ASSERT_FALSE(settings::collectSettings(pages, cameras[i].record, saved));
+        EXPECT_EQ(packets[i].bytes, Bytes(saved.bytes.begin(), saved.bytes.end())) << i;
+    }
+    EXPECT_LT(packets.back().at - packets.front().at, 100) << "sent at once";
+}
+
+TEST_F(Commands, AddressPlansFromAFileOrRefusesTheWholePlanAndSendsNothing)
+{
+    const std::vector<camsim::Camera> cameras = factoryCameras(3);
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera);
+    acknowledges(cameras[1], 4);
+    acknowledges(cameras[0], 5);
+    const std::string plan = settingsFile("\xEF\xBB\xBFmacAddress,ipAddress,cameraDescription\r\n" +
+                                          macOf(cameras[1]) + ",198.18.1.20,\"Gate, north\"\r\n" +
+                                          macOf(cameras[0]) + ",198.18.1.7,Yard\r\n");
+    EXPECT_EQ(run({"address", "--plan", plan, "--dns", "198.18.0.53", "--json"}), cli::kExitOk)
+        << err.str();
+    const auto rows = nlohmann::json::parse(out.str());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["macAddress"], macOf(cameras[1]));
+    EXPECT_EQ(rows[0]["ipAddress"], "198.18.1.20");
+    EXPECT_EQ(rows[0]["result"], "acknowledged");
+    const auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_EQ(net::formatIpv4({packets[1].bytes[32], packets[1].bytes[33], packets[1].bytes[34],
+                               packets[1].bytes[35]}),
+              "198.18.1.7");
+    EXPECT_EQ(net::formatIpv4({packets[1].bytes[44], packets[1].bytes[45], packets[1].bytes[46],
+                               packets[1].bytes[47]}),
+              "198.18.0.53");
+
+    // Refused before anything is sent: a plan past the subnet's end, a camera that did not
+    // answer, an address the plan must skip, a camera whose own settings Save refuses.
+    camsim::Camera early = cameras[2];
+    early.record.bytes[answerAt("hour")] = 0;
+    early.record.bytes[answerAt("minute")] = 1;
+    const std::size_t sent = packetsSent().size();
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"address", "198.18.1.253", "--all"},
+         "telviq-cli: camera 02-00-5E-10-00-03 (Camera 3) gets no address: the plan runs past the "
+         "end of 198.18.0.0/23 (1 of 3 cameras left without one); nothing was sent\n"},
+        {{"address", "--plan",
+          settingsFile("macAddress,ipAddress\n02-00-5E-10-00-09,198.18.0.9\n")},
+         "telviq-cli: " + files_.back() +
+             ": line 2: no camera with MAC 02-00-5E-10-00-09 answered the search; nothing was "
+             "sent\n"},
+        {{"address", "--plan",
+          settingsFile("macAddress,ipAddress\n" + macOf(cameras[0]) + ",198.18.0.2\n")},
+         "telviq-cli: " + files_.back() +
+             ": line 2: 198.18.0.2 is the PC's own address; nothing was sent\n"},
+    };
+    for (const auto& [args, message] : refused) {
+        ScriptedEndpoint network;
+        for (const camsim::Camera& camera : cameras)
+            for (std::size_t send = 1; send <= 3; ++send)
+                network.schedule(send, 20, camsim::respondPacket(camera));
+        err.str("");
+        EXPECT_NE(runOn(network, args), cli::kExitOk);
+        EXPECT_EQ(err.str(), message);
+        EXPECT_EQ(network.sends.size(), 3u) << "only the search";
+    }
+    ScriptedEndpoint network;
+    for (const camsim::Camera& camera : {cameras[0], early})
+        for (std::size_t send = 1; send <= 3; ++send)
+            network.schedule(send, 20, camsim::respondPacket(camera));
+    err.str("");
+    EXPECT_EQ(runOn(network, {"address", "198.18.0.10", "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: camera 02-00-5E-10-00-03: Invalid input in Time e-mail: "
+                         "23:59 ~ 00:03 field. Nothing was sent.\n");
+    EXPECT_EQ(network.sends.size(), 3u);
+    // Without an adapter in FIRST's subnet the mask and gateway must be given.
+    err.str("");
+    EXPECT_EQ(run({"address", "203.0.113.10", "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: no adapter of this PC with a subnet holds 203.0.113.10: "
+                         "give --mask and --gateway\n");
+    EXPECT_EQ(packetsSent().size(), sent);
+}
+
+TEST_F(Commands, SetToAllReadsPasswordsOnceAndWritesEveryCamera)
+{
+    const std::vector<camsim::Camera> cameras = factoryCameras(3);
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera);
+    acknowledges(cameras[0], 4);
+    acknowledges(cameras[2], 6);
+    standardInput("old\r\nNew1\n");
+    EXPECT_EQ(run({"set", "--all", "adminPassword=-", "newAdminPassword=-"}),
+              cli::kExitNotAcknowledged);
+    const auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), 3u);
+    for (const auto& packet : packets) {
+        EXPECT_EQ(countedText(packet.bytes, packetAt("newAdminPassword")), "New1");
+        EXPECT_EQ(packet.bytes[answerAt("cameraDescription")], protocol::kKeepMarker);
+    }
+    EXPECT_NE(out.str().find("02-00-5E-10-00-02  Camera 2     no acknowledgement\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("2 of 3 cameras acknowledged.\n"), std::string::npos);
+}
+
+TEST_F(Commands, OneFixedAddressForManyCamerasIsRefusedAndPasswordsAreNeverVerified)
+{
+    const std::vector<camsim::Camera> cameras = factoryCameras(2);
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera);
+    const std::string shared =
+        settingsFile(R"({"networkType": "Fixed IP", "ipAddress": "198.18.0.50"})");
+    EXPECT_EQ(run({"apply", shared, "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: these settings would give 2 cameras the fixed address "
+                         "198.18.0.50; 'telviq-cli address' gives each camera an address of its "
+                         "own\n");
+    EXPECT_TRUE(packetsSent().empty());
+
+    // One camera may take it; its passwords are sent, and said not to be checked.
+    ScriptedEndpoint network;
+    for (std::size_t send : {1, 2, 3, 5, 6, 7})
+        network.schedule(send, 20, camsim::respondPacket(cameras[0]));
+    network.schedule(4, 5, camsim::ackDatagrams(cameras[0])[0]);
+    out.str("");
+    EXPECT_EQ(runOn(network, {"set", macOf(cameras[0]), "adminPassword=old", "newAdminPassword=new",
+                              "--verify"}),
+              cli::kExitOk);
+    EXPECT_EQ(out.str(), "Settings write ok!\nNot verified: passwords cannot be read back from a "
+                         "camera (adminPassword and newAdminPassword).\n");
+    camsim::Camera taken = cameras[0];
+    taken.record.bytes[answerAt("triggerCount")] = 12;
+    ScriptedEndpoint second;
+    for (std::size_t send : {1, 2, 3})
+        second.schedule(send, 20, camsim::respondPacket(cameras[0]));
+    for (std::size_t send : {5, 6, 7})
+        second.schedule(send, 20, camsim::respondPacket(taken));
+    second.schedule(4, 5, camsim::ackDatagrams(cameras[0])[0]);
+    out.str("");
+    EXPECT_EQ(runOn(second,
+                    {"set", macOf(cameras[0]), "triggerCount=12", "adminPassword=old", "--verify"}),
+              cli::kExitOk);
+    EXPECT_EQ(out.str(), "Settings write ok!\nVerified: the camera shows the new values.\n"
+                         "Passwords cannot be read back from a camera: adminPassword not "
+                         "checked.\n");
 }

@@ -242,3 +242,124 @@ TEST_F(SettingsWrite, DroppingIsBounded)
         EXPECT_EQ(receivesBeforeSend(slow), 50u);
     }
 }
+
+namespace {
+
+// Packets for cameras whose MACs end in 0 to count-1.
+std::vector<ParameterPacket> batchOf(std::size_t count)
+{
+    std::vector<ParameterPacket> packets(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        CameraRecord record;
+        MacBytes mac = kCamera;
+        mac[5] = static_cast<std::uint8_t>(i);
+        std::copy(mac.begin(), mac.end(), record.bytes.begin() + 20);
+        beginParameterPacket(packets[i], record);
+    }
+    return packets;
+}
+
+MacBytes macOf(std::size_t i)
+{
+    MacBytes mac = kCamera;
+    mac[5] = static_cast<std::uint8_t>(i);
+    return mac;
+}
+
+} // namespace
+
+TEST(WriteToMany, EachAcknowledgementCountsForItsCameraWhateverComesAroundIt)
+{
+    ScriptedEndpoint network;
+    const std::vector<ParameterPacket> packets = batchOf(6);
+    network.schedule(0, 0, ack(macOf(4))); // queued before the batch: answers nothing of it
+    network.schedule(3, 2, ack(macOf(3)));
+    network.schedule(2, 1, ack(macOf(1)));
+    network.schedule(6, 900, ack(macOf(1))); // again
+    network.schedule(6, 40, ack(macOf(0)));  // long after its packet, out of order
+    Bytes longer = ack(macOf(5));
+    longer.resize(40, 0x7F);
+    network.schedule(6, 60, longer);
+    network.schedule(1, 3, ack({0x00, 0x0e, 0x53, 0x12, 0x34, 0x99})); // no camera of the batch
+    network.schedule(1, 4, Bytes(30, 0xA5));
+    // In two pieces, with a whole acknowledgement of another camera and junk between them.
+    Bytes whole = ack(macOf(2));
+    network.schedule(2, 5, Bytes(whole.begin(), whole.begin() + 16));
+    network.schedule(3, 10, Bytes(whole.begin() + 16, whole.end()));
+    network.schedule(4, 3, Bytes{});
+    // The first piece of one that never ends.
+    network.schedule(5, 1, Bytes(whole.begin(), whole.begin() + 12));
+
+    std::vector<std::pair<std::size_t, std::size_t>> progress;
+    BatchHooks hooks;
+    hooks.progress = [&](std::size_t sent, std::size_t acknowledged) {
+        progress.emplace_back(sent, acknowledged);
+    };
+    const std::vector<BatchOutcome> outcomes =
+        writeSettingsToMany(network, packets, 10, network.ticks(), hooks);
+    EXPECT_EQ(outcomes, (std::vector<BatchOutcome>{
+                            BatchOutcome::acknowledged, BatchOutcome::acknowledged,
+                            BatchOutcome::acknowledged, BatchOutcome::acknowledged,
+                            BatchOutcome::noAcknowledgement, BatchOutcome::acknowledged}));
+
+    // Every packet went out at once, in order, whole, to the parameter port.
+    ASSERT_EQ(network.sends.size(), packets.size());
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+        EXPECT_EQ(network.sends[i].settings.port, 15600);
+        EXPECT_EQ(network.sends[i].settings.host, "255.255.255.255");
+        EXPECT_TRUE(std::equal(packets[i].bytes.begin(), packets[i].bytes.end(),
+                               network.sends[i].bytes.begin()));
+    }
+    EXPECT_LE(network.sends.back().at - network.sends.front().at, 6 * kBatchSendGapMs + 10);
+    // One never came: the wait is the whole ten seconds after the last packet.
+    const std::int64_t waited = network.receives.back().endedAt - network.sends.back().at;
+    EXPECT_GT(waited, 10000);
+    EXPECT_LE(waited, 10100);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), std::make_pair(std::size_t{6}, std::size_t{5}));
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+}
+
+TEST(WriteToMany, EndsOnceAllHaveAcknowledgedAndStopsSendingWhenCancelled)
+{
+    {
+        SCOPED_TRACE("every camera acknowledges");
+        ScriptedEndpoint network;
+        for (std::size_t i = 0; i < 4; ++i)
+            network.schedule(i + 1, 30, ack(macOf(i)));
+        EXPECT_EQ(writeSettingsToMany(network, batchOf(4), 10, network.ticks()),
+                  std::vector<BatchOutcome>(4, BatchOutcome::acknowledged));
+        EXPECT_LT(network.receives.back().endedAt, 200);
+    }
+    {
+        SCOPED_TRACE("cancelled after two packets");
+        ScriptedEndpoint network;
+        network.schedule(1, 5, ack(macOf(0)));
+        BatchHooks hooks;
+        std::size_t sent = 0;
+        hooks.progress = [&](std::size_t n, std::size_t) { sent = n; };
+        hooks.cancelled = [&] { return sent == 2; };
+        EXPECT_EQ(
+            writeSettingsToMany(network, batchOf(4), 10, network.ticks(), hooks),
+            (std::vector<BatchOutcome>{BatchOutcome::acknowledged, BatchOutcome::noAcknowledgement,
+                                       BatchOutcome::notSent, BatchOutcome::notSent}));
+        EXPECT_EQ(network.sends.size(), 2u);
+    }
+}
+
+// A flood between the packets is read a little at a time, so that the packets still go out
+// together; the acknowledgements in it are found in the wait after the last.
+TEST(WriteToMany, AFloodOfJunkHoldsNoPacketBackAndHidesNoAcknowledgement)
+{
+    ScriptedEndpoint network;
+    const std::size_t cameras = 20;
+    for (std::size_t i = 0; i < 3000; ++i)
+        network.schedule(1, 0, i % 3 == 0 ? Bytes{} : Bytes(20 + i % 500, 0x5A));
+    for (std::size_t i = 0; i < cameras; ++i)
+        network.schedule(i + 1, 1, ack(macOf(i)));
+    EXPECT_EQ(writeSettingsToMany(network, batchOf(cameras), 10, network.ticks()),
+              std::vector<BatchOutcome>(cameras, BatchOutcome::acknowledged));
+    const auto beforeLast = std::count_if(network.receives.begin(), network.receives.end(),
+                                          [&](const auto& r) { return r.sendsBefore < cameras; });
+    EXPECT_LT(beforeLast, 2000) << "the flood (3000) was read before the packets went out";
+}

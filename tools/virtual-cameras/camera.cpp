@@ -263,6 +263,14 @@ void applyParameterPacket(Camera& camera, const std::uint8_t* packet)
             break;
         }
     }
+    // A camera with a fixed address uses it from then on; one that gets its address by DHCP or
+    // PPPoE keeps the one it has until it is given another.
+    if (b[settings::field("networkType").answerAt] == 0) {
+        const std::size_t fixed = settings::field("ipAddress").answerAt;
+        std::copy_n(b.begin() + static_cast<std::ptrdiff_t>(fixed), 4,
+                    b.begin() +
+                        static_cast<std::ptrdiff_t>(settings::field("usedIPAddress").answerAt));
+    }
     for (const PasswordField& password : kPasswordFields) {
         const settings::CameraField& field = settings::field(password.field);
         const std::uint8_t length = packet[field.packetAt];

@@ -63,7 +63,8 @@ protocol::MacBytes parameterMac(const std::uint8_t* packet);
 
 // Takes the settings of a parameter packet (kParameterPacketSize bytes) as a camera does:
 // counted texts with length 255 keep the camera's value, and only the option bits the utility
-// writes are replaced.
+// writes are replaced. With a fixed address (network type 0) the camera uses that address from
+// then on, as the address it reports in use.
 void applyParameterPacket(Camera& camera, const std::uint8_t* packet);
 
 // The passwords a parameter packet sets, by name (adsl, ddns, email, admin, user): those not
