@@ -408,10 +408,10 @@ TEST_F(WindowTest, RowsWarnInTheirToolTipsAndMenusAndTheMenuActsOnItsRow)
 {
     build();
     // The PC is 198.51.100.7/24: the second camera is on another subnet, the first and third
-    // clash.
+    // clash, and the fourth uses the PC's own address.
     camerasAnswer({cameraAt(1, "Front door", {198, 51, 100, 20}),
                    cameraAt(2, "Yard", {203, 0, 113, 9}), cameraAt(3, "Gate", {198, 51, 100, 20}),
-                   cameraAt(4, "Hall", {198, 51, 100, 21})});
+                   cameraAt(4, "Hall", {198, 51, 100, 7})});
     click("cmdFind");
     selectRow(0);
     auto* list = control<QTreeWidget>("listIpCamera");
@@ -426,8 +426,14 @@ TEST_F(WindowTest, RowsWarnInTheirToolTipsAndMenusAndTheMenuActsOnItsRow)
     EXPECT_FALSE(yard.contains(QLatin1String("Same IP")));
     EXPECT_TRUE(
         list->topLevelItem(2)->toolTip(0).contains(QLatin1String("Same IP address as camera 1")));
-    EXPECT_FALSE(list->topLevelItem(3)->toolTip(0).contains(QLatin1String("reachable")));
-    EXPECT_FALSE(list->topLevelItem(3)->toolTip(0).contains(QLatin1String("Same IP")));
+    const QString hall = list->topLevelItem(3)->toolTip(0);
+    EXPECT_FALSE(hall.contains(QLatin1String("reachable")));
+    EXPECT_FALSE(hall.contains(QLatin1String("camera 1")));
+    EXPECT_TRUE(hall.contains(QLatin1String("Same IP address as this PC"))) << hall.toStdString();
+    const auto hallMenu = answerMenu([&] { rightClickRow(3); });
+    ASSERT_FALSE(hallMenu.empty());
+    EXPECT_EQ(hallMenu[0].text, "Same IP address as this PC");
+    EXPECT_FALSE(hallMenu[0].enabled);
 
     // The right button opens the menu of its row without putting that camera on show.
     const auto items = answerMenu([&] { rightClickRow(1); }, "Copy IP Address");
