@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -522,6 +523,41 @@ TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)
     EXPECT_EQ(countedText(packet, packetAt("adminPassword")), "pw");
     EXPECT_EQ(packet[answerAt("emailSender")], protocol::kKeepMarker);
     EXPECT_EQ(packet[packetAt("hour")], 9);
+}
+
+// A list of 128 cameras, the most the window's table holds, with more answering.
+TEST_F(WindowTest, AFullListShowsEveryNumberWholeAndPointsToTheCommandLine)
+{
+    build();
+    std::vector<fakes::CameraImage> cameras;
+    for (int i = 1; i <= 130; ++i)
+        cameras.push_back(validCamera(static_cast<std::uint8_t>(i), "Camera " + std::to_string(i)));
+    // All within the first search's second.
+    camerasAnswer(cameras, 2);
+    click("cmdFind");
+    auto* list = control<QTreeWidget>("listIpCamera");
+    ASSERT_EQ(list->topLevelItemCount(), 128);
+    EXPECT_EQ(list->topLevelItem(99)->text(0), "100");
+    EXPECT_EQ(list->topLevelItem(127)->text(0), "128");
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    for (int row = 99; row < 128; ++row) {
+        const QModelIndex number = list->model()->index(row, 0);
+        EXPECT_LE(list->itemDelegate()->sizeHint(option, number).width(), list->columnWidth(0))
+            << "number " << row + 1 << " is cut short";
+    }
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].icon, QMessageBox::Information);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QLatin1String("128")));
+    EXPECT_TRUE(boxes.shown[0].text.contains(QLatin1String("telviq-cli find")))
+        << boxes.shown[0].text.toStdString();
+
+    // Exactly as many as the list holds: nothing is left out, and nothing is said.
+    cameras.erase(cameras.begin() + 128, cameras.end());
+    camerasAnswer(cameras, 2);
+    click("cmdFind");
+    EXPECT_EQ(list->topLevelItemCount(), 128);
+    EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
 TEST_F(WindowTest, ASettingsFileTheWindowSavesMakesTelviqCliSendWhatSaveSends)
