@@ -20,7 +20,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
@@ -38,6 +37,7 @@
 #include "settings/camera_fields.h"
 #include "settings/camera_list.h"
 #include "settings/field_changes.h"
+#include "settings/file_access.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
@@ -640,11 +640,10 @@ void TForm1::mnuSaveSettingsToFileClick(QObject*, int Row)
     if (path.isEmpty())
         return;
     settingsFolder_ = QFileInfo(path).absolutePath();
-    QSaveFile file(path);
-    const auto size = static_cast<qint64>(text.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size || !file.commit())
-        showError(this, QStringLiteral("Cannot write %1:\n%2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+    std::string why;
+    if (!settings::replaceFile(QFile::encodeName(path).toStdString(), text, why))
+        showError(this, QStringLiteral("Cannot write %1:\n%2.")
+                            .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(why)));
 }
 
 // The file's fields go onto the pages of the row's camera and nothing is sent: the user looks
@@ -657,17 +656,9 @@ void TForm1::mnuApplySettingsFromFileClick(QObject*, int Row)
     if (path.isEmpty())
         return;
     settingsFolder_ = QFileInfo(path).absolutePath();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showError(this, QStringLiteral("Cannot read %1:\n%2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return;
-    }
-    QByteArray bytes = file.readAll();
-    std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    protocol::wipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
 
     // The file may hold passwords.
+    std::string text;
     settings::SettingsFile contents;
     settings::SettingsValues v;
     const auto cleanUp = qScopeGuard([&] {
@@ -676,6 +667,12 @@ void TForm1::mnuApplySettingsFromFileClick(QObject*, int Row)
             protocol::wipe(change.text);
         settings::wipePasswords(v);
     });
+    std::string why;
+    if (!settings::readFileBounded(QFile::encodeName(path).toStdString(), text, why)) {
+        showError(this, QStringLiteral("Cannot read %1:\n%2.")
+                            .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(why)));
+        return;
+    }
     settings::SettingsFileError fault;
     if (!settings::readSettingsFile(text, contents, fault)) {
         showError(this,

@@ -5,10 +5,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string_view>
 #include <sys/stat.h>
 
@@ -22,6 +20,7 @@
 #include "protocol/wipe.h"
 #include "settings/camera_fields.h"
 #include "settings/field_changes.h"
+#include "settings/file_access.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
@@ -113,7 +112,8 @@ are skipped, and so is every field whose value is null.
   --verify      search again after the writes and check that each camera shows the values
 
 Values are read as 'set' reads them (see 'telviq-cli set --help'): a bad address or number
-in FILE stops the command before anything is sent.
+in FILE stops the command before anything is sent. So does a FILE larger than 1 MiB, which is
+read no further.
 
 A FILE that holds passwords should be readable by you alone (chmod 600 FILE): when its group or
 other users may read it, a warning goes to standard error, and the settings are written anyway.
@@ -607,17 +607,17 @@ int commandApply(const Options& o, Environment& env)
         return usageError(env, "give either --mac MAC... or --all", "apply");
     }
     const std::string& path = o.file;
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    if (!file) {
-        return inputError(env, "cannot read " + path);
+    std::string text;
+    std::string why;
+    if (!settings::readFileBounded(path, text, why)) {
+        return inputError(env, path + ": " + why);
     }
     settings::SettingsFile contents;
     const WipedWhenDone wiped{contents.changes};
     const std::vector<settings::FieldChange>& changes = contents.changes;
     settings::SettingsFileError fault;
-    const bool read = settings::readSettingsFile(text.str(), contents, fault);
+    const bool read = settings::readSettingsFile(text, contents, fault);
+    protocol::wipe(text);
     if (contents.holdsPasswords) {
         warnIfOthersCanRead(env, path);
     }

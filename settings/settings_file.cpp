@@ -223,6 +223,12 @@ std::string SettingsFileError::text() const
 
 bool readSettingsFile(const std::string& text, SettingsFile& out, SettingsFileError& error)
 {
+    // The JSON reader takes a zero byte for the end of the text and would pass over what follows;
+    // JSON allows none, not even in a string.
+    if (const std::size_t zero = text.find('\0'); zero != std::string::npos) {
+        error = errorAt(text, zero, "a zero byte, which JSON does not allow");
+        return false;
+    }
     Json file;
     MemberPlaces places;
     if (!parseJson(text, file, places, error)) {

@@ -1,7 +1,15 @@
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sched.h>
 #include <sstream>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <QClipboard>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -69,6 +77,47 @@ void writeFile(const QString& path, const QByteArray& text)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_EQ(file.write(text), text.size());
 }
+
+// A small tmpfs with no room left, in a mount namespace of the test process's own, so that
+// nothing outside sees it; it goes with the namespace when the process ends. Needs root (or
+// CAP_SYS_ADMIN); `why` says why not otherwise.
+struct FullFileSystem {
+    static constexpr const char* kKept = "{\"hour\": 8}\n";
+    QString folder;
+    std::string why;
+
+    FullFileSystem()
+    {
+        char path[] = "/tmp/tvq-full-XXXXXX";
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mkdtemp(path) == nullptr) {
+            why = std::string("no file system of the test's own: ") + std::strerror(errno);
+            return;
+        }
+        folder = QString::fromLatin1(path);
+        if (mount("tmpfs", path, "tmpfs", 0, "size=16k") != 0) {
+            why = std::string("cannot mount a tmpfs: ") + std::strerror(errno);
+            return;
+        }
+        const std::string kept = std::string(path) + "/keep.json";
+        const std::string filler = std::string(path) + "/filler";
+        std::ofstream(kept) << kKept;
+        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::string block(4096, 'x');
+        while (write(fd, block.data(), block.size()) > 0) {
+        }
+        close(fd);
+    }
+
+    ~FullFileSystem()
+    {
+        if (!folder.isEmpty()) {
+            umount2(folder.toLocal8Bit().constData(), MNT_DETACH);
+            rmdir(folder.toLocal8Bit().constData());
+        }
+    }
+};
 
 std::string countedText(const std::vector<std::uint8_t>& packet, std::size_t at)
 {
@@ -523,6 +572,16 @@ TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)
     EXPECT_EQ(countedText(packet, packetAt("adminPassword")), "pw");
     EXPECT_EQ(packet[answerAt("emailSender")], protocol::kKeepMarker);
     EXPECT_EQ(packet[packetAt("hour")], 9);
+
+    // The command line's bounds: past 1 MiB a file is refused before it is read as JSON.
+    writeFile(path, QByteArray(2 << 20, ' ') + "{\"hour\": 10}");
+    fileDialogs.answers = {path};
+    answerMenu([&] { rightClickRow(1); }, apply);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(boxes.shown[2].text, QStringLiteral("Cannot read %1:\nlarger than 1 MiB, which no "
+                                                  "settings file is.")
+                                       .arg(path));
+    EXPECT_EQ(control<QLineEdit>("txtHour")->text(), "9");
 }
 
 // A list of 128 cameras, the most the window's table holds, with more answering.
@@ -558,6 +617,34 @@ TEST_F(WindowTest, AFullListShowsEveryNumberWholeAndPointsToTheCommandLine)
     click("cmdFind");
     EXPECT_EQ(list->topLevelItemCount(), 128);
     EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+// A file system with no room left, of the test's own: the old file stays whole, and nothing
+// else is left behind.
+TEST_F(WindowTest, SavingSettingsOnAFullDiskKeepsTheOldFileAndSaysWhy)
+{
+    const FullFileSystem full;
+    if (!full.why.empty())
+        GTEST_SKIP() << full.why;
+    build();
+    camerasAnswer({validCamera(5, "Loading bay")});
+    click("cmdFind");
+    const QString keep = full.folder + "/keep.json";
+    const QString added = full.folder + "/new.json";
+    for (const QString& path : {keep, added}) {
+        fileDialogs.answers = {path};
+        answerMenu([&] { rightClickRow(0); }, QString::fromUtf8("Save Settings to File\u2026"));
+    }
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Cannot write %1:\nNo space left on device.").arg(keep));
+    EXPECT_EQ(boxes.shown[1].text,
+              QStringLiteral("Cannot write %1:\nNo space left on device.").arg(added));
+    EXPECT_EQ(QDir(full.folder).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"filler", "keep.json"}));
+    QFile kept(keep);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), FullFileSystem::kKept);
 }
 
 TEST_F(WindowTest, ASettingsFileTheWindowSavesMakesTelviqCliSendWhatSaveSends)

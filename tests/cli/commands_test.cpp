@@ -455,6 +455,35 @@ TEST_F(Commands, ApplyRefusesABadSettingsFileBeforeSearching)
     EXPECT_TRUE(endpoint.sends.empty());
 }
 
+TEST_F(Commands, ApplyReadsNoMoreThanASettingsFileCanBe)
+{
+    // The JSON reader would stop at a zero byte as at the end of the text.
+    const char withZero[] = "{\"hour\": 5}\0 garbage";
+    std::string path = settingsFile(std::string(withZero, sizeof withZero - 1));
+    EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: " + path +
+                             ": line 1, column 12: a zero byte, which JSON "
+                             "does not allow\n");
+
+    // Read up to the limit and no further: endless devices and a file of blanks around a good
+    // object alike.
+    path = settingsFile(std::string(2 << 20, ' ') + "{\"hour\": 5}");
+    for (const std::string& big : {std::string("/dev/zero"), std::string("/dev/urandom"), path}) {
+        err.str("");
+        EXPECT_EQ(run({"apply", big, "--all"}), cli::kExitInvalidInput) << big;
+        EXPECT_EQ(err.str(), "telviq-cli: " + big +
+                                 ": larger than 1 MiB, which no settings file "
+                                 "is\n");
+    }
+    err.str("");
+    EXPECT_EQ(run({"apply", "/tmp", "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: /tmp: Is a directory\n");
+    err.str("");
+    EXPECT_EQ(run({"apply", "/nonexistent/settings.json", "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: /nonexistent/settings.json: No such file or directory\n");
+    EXPECT_TRUE(endpoint.sends.empty());
+}
+
 TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
 {
     const camsim::Camera camera = camsim::generatedCamera(2);
