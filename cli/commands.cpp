@@ -93,9 +93,10 @@ anything else (192.168.0.20); hour, minute and triggerCount are digits only, wit
 
 Passwords given as arguments can be read by every user of the machine until telviq-cli masks
 them, and stay in the shell's history. FIELD=- for a password field reads it from standard input
-instead: one line for each such field, in the order given, the newline not included. When
-standard input is a terminal, each is asked for on standard error ("adminPassword: ") and not
-echoed. Input that ends before the line is invalid input (exit status 2), and nothing is sent.
+instead: one line for each such field, in the order given, its end (LF or CR LF) not included.
+When standard input is a terminal, each is asked for on standard error ("adminPassword: ") and
+not echoed. Input that ends before the line is invalid input (exit status 2), and nothing is
+sent; so is a password with a control character in it, however given.
 )";
 
 const char kApplyHelp[] =

@@ -515,6 +515,35 @@ TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
     EXPECT_EQ(run({"set", macOf(camera), "userPassword=-"}), cli::kExitInvalidInput);
     EXPECT_NE(err.str().find("userPassword: standard input ended"), std::string::npos);
     EXPECT_EQ(endpoint.sends.size(), sendsBefore);
+
+    // Lines pasted from Windows end in CR LF: the CR is no part of the password.
+    answersFind(camera, 5);
+    acknowledges(camera, 8);
+    standardInput("old\r\nNew1\r\n");
+    EXPECT_EQ(run({"set", macOf(camera), "adminPassword=-", "newAdminPassword=-"}), cli::kExitOk)
+        << err.str();
+    ASSERT_EQ(packetsSent().size(), 2u);
+    EXPECT_EQ(countedText(packetsSent()[1].bytes, packetAt("adminPassword")), "old");
+    EXPECT_EQ(countedText(packetsSent()[1].bytes, packetAt("newAdminPassword")), "New1");
+
+    // No one can type any other control character into the window's boxes: however given,
+    // such a password is refused before the search.
+    const std::size_t sendsNow = endpoint.sends.size();
+    for (const char* line : {"pw\r\r\n", "p\tw\n", "\x1B[A\n", "pw\x7F\n", "p\xC2\x81w\n"}) {
+        standardInput(line);
+        err.str("");
+        EXPECT_EQ(run({"set", macOf(camera), "emailPassword=-"}), cli::kExitInvalidInput)
+            << ::testing::PrintToString(line);
+        EXPECT_EQ(err.str(), "telviq-cli: emailPassword: a password cannot hold a control "
+                             "character\n");
+    }
+    EXPECT_EQ(run({"set", macOf(camera), "userPassword=a\rb"}), cli::kExitInvalidInput);
+    EXPECT_EQ(run({"apply", settingsFile(R"({"ddnsPassword": "pw\r"})"), "--all"}),
+              cli::kExitInvalidInput);
+    EXPECT_NE(err.str().find("ddnsPassword: a password cannot hold a control character"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(endpoint.sends.size(), sendsNow);
 }
 
 TEST_F(Commands, ShowJsonFedToApplyWritesBackExactlyTheCamerasSettings)
