@@ -471,8 +471,8 @@ int commandFind(const Options& o, Environment& env)
         for (const protocol::CameraRecord& record : cameras) {
             const settings::SettingsValues v = settings::valuesOf(record);
             env.out << csvCell(v.macAddress) << ',' << csvCell(v.usedIPAddress) << ','
-                    << csvCell(protocol::cameraTextToUtf8(v.cameraDescription)) << ','
-                    << csvCell(protocol::cameraTextToUtf8(v.firmwareVersion)) << "\r\n";
+                    << csvCell(protocol::cameraTextToUtf8(printable(v.cameraDescription))) << ','
+                    << csvCell(protocol::cameraTextToUtf8(printable(v.firmwareVersion))) << "\r\n";
         }
         return kExitOk;
     }
@@ -734,9 +734,7 @@ int commandApply(const Options& o, Environment& env)
     return status;
 }
 
-} // namespace
-
-int run(const std::vector<std::string>& args, Environment& env)
+int runCommand(const std::vector<std::string>& args, Environment& env)
 {
     if (args.empty()) {
         env.err << kUsage;
@@ -811,6 +809,15 @@ int run(const std::vector<std::string>& args, Environment& env)
     }
     env.err << kUsage;
     return kExitInvalidInput;
+}
+
+} // namespace
+
+int run(const std::vector<std::string>& args, Environment& env)
+{
+    const PrintableOutput out(env.out);
+    const PrintableOutput err(env.err);
+    return runCommand(args, env);
 }
 
 } // namespace cli

@@ -39,7 +39,9 @@ struct Environment {
     int passwordInput = 0;
 };
 
-// args without the program name. Returns the exit status.
+// args without the program name. Returns the exit status. Everything written to env.out and
+// env.err passes through PrintableOutput (text_encoding.h). Whether standard output could be
+// written is main's to check, as the streams here may be any.
 int run(const std::vector<std::string>& args, Environment& env);
 
 } // namespace cli

@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/text_encoding.h"
 #include "net/exceptions.h"
+#include "protocol/code_page.h"
 #include "settings/camera_fields.h"
 #include "settings/field_changes.h"
 #include "settings/settings_values.h"
@@ -482,6 +483,78 @@ TEST_F(Commands, ApplyReadsNoMoreThanASettingsFileCanBe)
     EXPECT_EQ(run({"apply", "/nonexistent/settings.json", "--all"}), cli::kExitInvalidInput);
     EXPECT_EQ(err.str(), "telviq-cli: /nonexistent/settings.json: No such file or directory\n");
     EXPECT_TRUE(endpoint.sends.empty());
+}
+
+// Texts from cameras, files and arguments may hold a terminal's control sequences: nothing
+// telviq-cli writes carries one raw, whatever the format.
+TEST_F(Commands, NoOutputCarriesAControlCharacterRaw)
+{
+    camsim::Camera camera = camsim::generatedCamera(2);
+    const std::string description = "\x1B[31mred\x1B]0;title\x07\x9D\x0D\x0A";
+    camsim::setCountedText(camera.record, settings::field("cameraDescription"), description);
+    ASSERT_EQ(camsim::putField(camera.record, settings::field("firmwareVersion"), "\x1B[2J"), "");
+    const auto raw = [](const std::string& text) {
+        // LF ends a line, CR LF a CSV record; C1 controls reach a terminal as UTF-8.
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            const bool lineEnd =
+                c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+            const bool c1 =
+                c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+            if ((c < 0x20 && !lineEnd) || c == 0x7F || c1) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {"find"},
+        {"find", "--csv"},
+        {"find", "--json"},
+        {"show", macOf(camera)},
+        {"show", macOf(camera), "--json"},
+        {"set", macOf(camera), "--dry-run", "cameraDescription=" + description.substr(0, 5)},
+    };
+    std::size_t send = 1;
+    for (const auto& args : commands) {
+        answersFind(camera, send);
+        send += 3;
+        out.str("");
+        err.str("");
+        EXPECT_EQ(run(args), cli::kExitOk) << err.str();
+        EXPECT_FALSE(raw(out.str())) << ::testing::PrintToString(args) << ": " << out.str();
+        if (args.size() == 2 && args[1] == "--csv") {
+            EXPECT_NE(out.str().find(",?[31mred?]0;title????,?[2J\r\n"), std::string::npos)
+                << out.str();
+        }
+    }
+    answersFind(camera, send);
+    out.str("");
+    ASSERT_EQ(run({"show", macOf(camera), "--json"}), cli::kExitOk);
+    const auto json = nlohmann::ordered_json::parse(out.str());
+    EXPECT_EQ(protocol::utf8ToCameraText(json.at("cameraDescription").get<std::string>()),
+              description)
+        << "JSON escapes them instead";
+
+    // Messages that echo a name or value from an argument or a file.
+    const std::vector<std::vector<std::string>> refused = {
+        {"set", macOf(camera), "\x1B]0;pwned\x07=1"},
+        {"set", macOf(camera), "hour=\x1B[2J"},
+        {"set", macOf(camera), "--\x1B[2J"},
+        {"apply", settingsFile("{\"\\u001b]0;pwned\\u0007\": 1}"), "--all"},
+        {"apply", settingsFile("{\"\\u0000\": 1}"), "--all"},
+        {"apply", settingsFile("{\"minute\": \"\\u009b2J\"}"), "--all"},
+        {"apply", "/tmp/no such \x1B[2J file", "--all"},
+    };
+    for (const auto& args : refused) {
+        err.str("");
+        EXPECT_EQ(run(args), cli::kExitInvalidInput) << ::testing::PrintToString(args);
+        EXPECT_FALSE(err.str().empty());
+        EXPECT_FALSE(raw(err.str())) << ::testing::PrintToString(args) << ": " << err.str();
+    }
+    err.str("");
+    run({"set", macOf(camera), "\x1B]0;pwned\x07=1"});
+    EXPECT_EQ(err.str(), "telviq-cli: unknown field \"?]0;pwned?\"\n");
 }
 
 TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
