@@ -50,6 +50,7 @@ Exit status:
      then writes nothing, 'apply' skips the camera whose settings fail a check
   3  a camera named by its MAC address did not answer the search
   4  network error, with the transport's message
+  5  standard output could not be written (a full disk, say)
 )";
 
 const char kFindHelp[] = R"(Usage: telviq-cli find [--json | --csv]

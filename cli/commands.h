@@ -22,6 +22,7 @@ enum ExitCode : int {
     kExitInvalidInput = 2,    // bad arguments, file or value; nothing was written
     kExitNotFound = 3,        // a camera named by its MAC did not answer the search
     kExitNetworkError = 4,    // the transport failed
+    kExitOutputError = 5,     // standard output could not be written
 };
 
 // Where the commands run: a new endpoint for every search and every write, the clock and the

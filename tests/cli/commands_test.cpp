@@ -1,12 +1,15 @@
 // The commands on a make-believe clock and network: the ten-second wait passes at once.
 
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "cli/commands.h"
@@ -20,6 +23,8 @@
 #include "tests/protocol/scripted_endpoint.h"
 #include "tests/support/field_places.h"
 #include "tools/virtual-cameras/camera.h"
+
+extern char** environ;
 
 namespace off = protocol::offset;
 
@@ -712,6 +717,40 @@ TEST_F(Commands, TransportFailuresExitFourWithTheTransportsMessage)
     FailingEndpoint failing;
     EXPECT_EQ(runOn(failing, {"find"}), cli::kExitNetworkError);
     EXPECT_EQ(err.str(), std::string("telviq-cli: ") + net::EIdSocketError(10051).what() + "\n");
+}
+
+// Output that could not be written is no success, also when only the last flush finds out.
+TEST(Program, AFailedWriteOfTheOutputIsAnError)
+{
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--version"}, {"find", "--help"}}) {
+        char errPath[] = "/tmp/tvq-cli-err-XXXXXX";
+        const int errFd = mkstemp(errPath);
+        ASSERT_GE(errFd, 0);
+        std::vector<char*> argv = {const_cast<char*>(TELVIQ_CLI)};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, TELVIQ_CLI, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        close(errFd);
+        std::ifstream errFile(errPath);
+        const std::string err((std::istreambuf_iterator<char>(errFile)),
+                              std::istreambuf_iterator<char>());
+        std::remove(errPath);
+        ASSERT_TRUE(WIFEXITED(status)) << ::testing::PrintToString(args);
+        EXPECT_EQ(WEXITSTATUS(status), cli::kExitOutputError) << ::testing::PrintToString(args);
+        EXPECT_EQ(err, "telviq-cli: cannot write the output: No space left on device\n");
+    }
 }
 
 TEST(MacAddress, TakesHyphensOrColonsInEitherCase)
