@@ -20,9 +20,10 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -40,6 +41,7 @@
 #include "settings/camera_fields.h"
 #include "settings/camera_list.h"
 #include "settings/field_changes.h"
+#include "settings/file_access.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
@@ -51,12 +53,17 @@ namespace {
 
 constexpr int kClientWidth = 741;
 constexpr int kClientHeight = 419;
+// The camera list's columns as the form first had them: the number, the description.
+constexpr int kNumberColumnWidth = 20;
+constexpr int kDescriptionColumnWidth = 180;
 
 const char* const kCameraInformation = "Camera Information";
 const char* const kNoAdapterPrompt =
     "No network adapter is on-line.\nPlease check network adapter or cable connection.\n\n"
     "Do you want to find network adapters again?";
 const char* const kWriteCaption = "TELVIQ";
+const char* const kListFull = "More cameras answered than the list can hold; it shows the first "
+                              "%1.\n\n'telviq-cli find' lists every camera that answers.";
 const char* const kSettingsFileFilter = "Settings files (*.json);;All files (*)";
 const char* const kCameraListFilter = "CSV files (*.csv);;All files (*)";
 
@@ -99,11 +106,10 @@ void showError(QWidget* owner, const QString& text)
 // The whole text or, with a box saying why, nothing: a file that was there stays as it was.
 void saveText(QWidget* owner, const QString& path, const std::string& text)
 {
-    QSaveFile file(path);
-    const auto size = static_cast<qint64>(text.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size || !file.commit())
-        showError(owner, QStringLiteral("Cannot write %1:\n%2")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    std::string why;
+    if (!settings::replaceFile(QFile::encodeName(path).toStdString(), text, why))
+        showError(owner, QStringLiteral("Cannot write %1:\n%2.")
+                             .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(why)));
 }
 
 // Rich text, so that a camera's text that looks like markup shows as it is, line for line.
@@ -111,6 +117,23 @@ QString toolTipText(const std::string& text)
 {
     return QStringLiteral("<p style='white-space:pre'>") +
            QString::fromStdString(text).toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+// The room the widest of the list's numbers takes in its column, as the list draws it.
+int widestRowNumber(const QTreeWidget* list)
+{
+    QStyleOptionViewItem number;
+    number.initFrom(list);
+    number.font = list->font();
+    number.features = QStyleOptionViewItem::HasDisplay;
+    int widest = 0;
+    for (std::size_t row = 1; row <= protocol::kTableSlots; ++row) {
+        number.text = QString::number(row);
+        const QSize size =
+            list->style()->sizeFromContents(QStyle::CT_ItemViewItem, &number, QSize(), list);
+        widest = std::max(widest, size.width());
+    }
+    return widest;
 }
 
 // The Tab key visits the widgets in the order given; a radio group stands for its items.
@@ -210,14 +233,19 @@ void TForm1::setUpCameraList()
 {
     QTreeWidget* list = ui->listIpCamera;
     QHeaderView* header = list->header();
-    header->setMinimumSectionSize(20);
-    header->resizeSection(0, 20);
-    header->resizeSection(1, 180);
+    // Numbers from 100 on are wider than the form's number column: it takes the room they need
+    // from the description column, and the list keeps its width.
+    const int number = std::max(kNumberColumnWidth, widestRowNumber(list));
+    const int description = kNumberColumnWidth + kDescriptionColumnWidth - number;
+    header->setMinimumSectionSize(kNumberColumnWidth);
+    header->resizeSection(0, number);
+    header->resizeSection(1, description);
     // The description column may grow but never gets narrower than it starts.
-    connect(header, &QHeaderView::sectionResized, this, [header](int section, int, int size) {
-        if (section == 1 && size < 180)
-            header->resizeSection(1, 180);
-    });
+    connect(header, &QHeaderView::sectionResized, this,
+            [header, description](int section, int, int size) {
+                if (section == 1 && size < description)
+                    header->resizeSection(1, description);
+            });
 
     QPalette palette = list->palette();
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -417,8 +445,8 @@ void TForm1::cmdFindClick(QObject*)
     list->repaint();
 
     app::ResponsiveEndpoint endpoint(*IdUDPClient1, options_.ticks);
-    protocol::discoverCameras(endpoint, state_.cameraTable, state_.searchListenSeconds,
-                              options_.ticks);
+    const bool moreAnswered = protocol::discoverCameras(endpoint, state_.cameraTable,
+                                                        state_.searchListenSeconds, options_.ticks);
 
     // The adapters as they are now, not as the PC group shows them from the start: a cable
     // plugged in since then counts.
@@ -432,6 +460,13 @@ void TForm1::cmdFindClick(QObject*)
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         for (int column = 0; column < 2; ++column)
             item->setToolTip(column, toolTipText(cameraNotes_[i].toolTip));
+    }
+
+    // A full list looks like the whole site; the command line lists them all.
+    if (moreAnswered) {
+        busy.end();
+        app::showMessageBox(this, QString::fromLatin1(kListFull).arg(protocol::kTableSlots),
+                            QString(), QMessageBox::Information, QMessageBox::Ok);
     }
 }
 
@@ -642,17 +677,9 @@ void TForm1::mnuApplySettingsFromFileClick(QObject*, int Row)
     if (path.isEmpty())
         return;
     settingsFolder_ = QFileInfo(path).absolutePath();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showError(this, QStringLiteral("Cannot read %1:\n%2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return;
-    }
-    QByteArray bytes = file.readAll();
-    std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    protocol::wipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
 
     // The file may hold passwords.
+    std::string text;
     settings::SettingsFile contents;
     settings::SettingsValues v;
     const auto cleanUp = qScopeGuard([&] {
@@ -661,6 +688,12 @@ void TForm1::mnuApplySettingsFromFileClick(QObject*, int Row)
             protocol::wipe(change.text);
         settings::wipePasswords(v);
     });
+    std::string why;
+    if (!settings::readFileBounded(QFile::encodeName(path).toStdString(), text, why)) {
+        showError(this, QStringLiteral("Cannot read %1:\n%2.")
+                            .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(why)));
+        return;
+    }
     settings::SettingsFileError fault;
     if (!settings::readSettingsFile(text, contents, fault)) {
         showError(this,

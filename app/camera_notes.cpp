@@ -55,6 +55,15 @@ std::vector<CameraNotes> cameraNotes(const protocol::CameraTable& table,
                             ".\nGive it an address in one of them on the Network Config page "
                             "first.";
         }
+        const auto pc =
+            std::find_if(subnets.begin(), subnets.end(),
+                         [&](const hostnet::AdapterSubnet& s) { return s.address == address; });
+        if (pc != subnets.end()) {
+            note.warnings.push_back("Same IP address as this PC");
+            note.toolTip += "\n\nSame IP address as this PC (" + pc->adapter +
+                            "): neither can be reached there for sure.\nGive the camera another "
+                            "address on the Network Config page.";
+        }
         if (!sharing[row].empty()) {
             note.warnings.push_back("Same IP address as " + cameraNumbers(sharing[row]));
             note.toolTip +=

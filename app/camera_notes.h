@@ -20,7 +20,8 @@ struct CameraNotes {
 
 // One for each row of the table. A camera whose address in use lies in none of the subnets is
 // not reachable from this PC (no note when there is no subnet to judge by); one whose address
-// another camera reports too clashes with it (settings::rowsSharingAddress).
+// is one of the PC's own clashes with the PC; one whose address another camera reports too
+// clashes with it (settings::rowsSharingAddress).
 std::vector<CameraNotes> cameraNotes(const protocol::CameraTable& table,
                                      const std::vector<hostnet::AdapterSubnet>& subnets);
 

@@ -5,10 +5,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string_view>
 #include <sys/stat.h>
 
@@ -26,6 +24,7 @@
 #include "settings/camera_fields.h"
 #include "settings/camera_list.h"
 #include "settings/field_changes.h"
+#include "settings/file_access.h"
 #include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
@@ -59,6 +58,7 @@ Exit status:
      which skip the camera whose settings fail a check
   3  a camera named by its MAC address did not answer the search
   4  network error, with the transport's message
+  5  standard output could not be written (a full disk, say)
 )";
 
 const char kFindHelp[] = R"(Usage: telviq-cli find [--json | --csv]
@@ -112,9 +112,10 @@ anything else (192.168.0.20); hour, minute and triggerCount are digits only, wit
 
 Passwords given as arguments can be read by every user of the machine until telviq-cli masks
 them, and stay in the shell's history. FIELD=- for a password field reads it from standard input
-instead: one line for each such field, in the order given, the newline not included. When
-standard input is a terminal, each is asked for on standard error ("adminPassword: ") and not
-echoed. Input that ends before the line is invalid input (exit status 2), and nothing is sent.
+instead: one line for each such field, in the order given, its end (LF or CR LF) not included.
+When standard input is a terminal, each is asked for on standard error ("adminPassword: ") and
+not echoed. Input that ends before the line is invalid input (exit status 2), and nothing is
+sent; so is a password with a control character in it, however given.
 )";
 
 const char kApplyHelp[] =
@@ -135,7 +136,8 @@ gives each camera an address of its own.
   --json        the rows as a JSON array, one object for each camera
 
 Values are read as 'set' reads them (see 'telviq-cli set --help'): a bad address or number
-in FILE stops the command before anything is sent.
+in FILE stops the command before anything is sent. So does a FILE larger than 1 MiB, which is
+read no further.
 
 A FILE that holds passwords should be readable by you alone (chmod 600 FILE): when its group or
 other users may read it, a warning goes to standard error, and the settings are written anyway.
@@ -678,17 +680,17 @@ int commandApply(const Options& o, Environment& env)
         return usageError(env, "give either --mac MAC... or --all", "apply");
     }
     const std::string& path = o.file;
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    if (!file) {
-        return inputError(env, "cannot read " + path);
+    std::string text;
+    std::string why;
+    if (!settings::readFileBounded(path, text, why)) {
+        return inputError(env, path + ": " + why);
     }
     settings::SettingsFile contents;
     const WipedWhenDone wiped{contents.changes};
     const std::vector<settings::FieldChange>& changes = contents.changes;
     settings::SettingsFileError fault;
-    const bool read = settings::readSettingsFile(text.str(), contents, fault);
+    const bool read = settings::readSettingsFile(text, contents, fault);
+    protocol::wipe(text);
     if (contents.holdsPasswords) {
         warnIfOthersCanRead(env, path);
     }
@@ -758,14 +760,12 @@ int commandAddress(const Options& o, Environment& env)
     std::vector<settings::PlanRow> rows;
     net::Ipv4Bytes first{};
     if (fromPlan) {
-        std::ifstream file(o.plan, std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        if (!file) {
-            return inputError(env, "cannot read " + o.plan);
-        }
+        std::string text;
         std::string error;
-        if (!settings::readPlanFile(text.str(), rows, error)) {
+        if (!settings::readFileBounded(o.plan, text, error, settings::kPlanFileKind)) {
+            return inputError(env, o.plan + ": " + error);
+        }
+        if (!settings::readPlanFile(text, rows, error)) {
             return inputError(env, o.plan + ": " + error);
         }
         first = rows.front().address;
@@ -852,9 +852,7 @@ int commandAddress(const Options& o, Environment& env)
     return reportWrites(writes, o.fleet(), env);
 }
 
-} // namespace
-
-int run(const std::vector<std::string>& args, Environment& env)
+int runCommand(const std::vector<std::string>& args, Environment& env)
 {
     if (args.empty()) {
         env.err << kUsage;
@@ -938,6 +936,15 @@ int run(const std::vector<std::string>& args, Environment& env)
     }
     env.err << kUsage;
     return kExitInvalidInput;
+}
+
+} // namespace
+
+int run(const std::vector<std::string>& args, Environment& env)
+{
+    const PrintableOutput out(env.out);
+    const PrintableOutput err(env.err);
+    return runCommand(args, env);
 }
 
 } // namespace cli

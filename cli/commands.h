@@ -23,6 +23,7 @@ enum ExitCode : int {
     kExitInvalidInput = 2,    // bad arguments, file or value; nothing was written
     kExitNotFound = 3,        // a camera named by its MAC did not answer the search
     kExitNetworkError = 4,    // the transport failed
+    kExitOutputError = 5,     // standard output could not be written
 };
 
 // Where the commands run: a new endpoint for every search and every write, the clock and the
@@ -43,7 +44,9 @@ struct Environment {
     std::function<bool(std::vector<hostnet::AdapterEntry>&)> listAdapters = {};
 };
 
-// args without the program name. Returns the exit status.
+// args without the program name. Returns the exit status. Everything written to env.out and
+// env.err passes through PrintableOutput (text_encoding.h). Whether standard output could be
+// written is main's to check, as the streams here may be any.
 int run(const std::vector<std::string>& args, Environment& env);
 
 } // namespace cli

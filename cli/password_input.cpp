@@ -108,6 +108,11 @@ LineRead readLine(int fd, std::string& line, std::size_t limit)
         }
     }
     protocol::wipe(&c, 1);
+    // A line pasted from Windows ends in CR LF; the CR is no part of the password.
+    if (!line.empty() && line.back() == '\r') {
+        line.back() = '\0';
+        line.pop_back();
+    }
     if (tooLong && result == LineRead::line) {
         result = LineRead::tooLong;
     }

@@ -107,6 +107,7 @@ std::vector<AdapterSubnet> adapterSubnets(const HostAdapterInfo& info)
         subnet.adapter = adapter.description;
         subnet.mask = *mask;
         subnet.network = net::ipv4FromWord(net::ipv4Word(*address) & net::ipv4Word(*mask));
+        subnet.address = *address;
         subnets.push_back(std::move(subnet));
     }
     return subnets;

@@ -67,9 +67,10 @@ struct PcGroupTexts {
 PcGroupTexts pcGroupTexts(const HostAdapterInfo& info);
 
 // The IPv4 subnet of one stored on-line adapter: its address with the host bits cleared, and its
-// mask.
+// mask; and the adapter's own address in it.
 struct AdapterSubnet : net::Ipv4Subnet {
     std::string adapter; // the adapter's description
+    net::Ipv4Bytes address{};
 };
 
 // The subnets of the stored adapters, in their order; an adapter whose address or mask is no

@@ -139,4 +139,15 @@ bool isValidUtf8(std::string_view text)
     return true;
 }
 
+std::string printable(const std::string& bytes)
+{
+    std::string out = bytes;
+    for (char& c : out) {
+        if (isControlCharacter(codePageCharacter(static_cast<std::uint8_t>(c)))) {
+            c = '?';
+        }
+    }
+    return out;
+}
+
 } // namespace protocol

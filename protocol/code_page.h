@@ -20,6 +20,17 @@ inline constexpr std::string_view kCodePageName = "Windows-1252";
 // The character of a camera byte.
 char32_t codePageCharacter(std::uint8_t byte);
 
+// A control character: C0, DEL or C1. Cameras may report them in their texts; none can be typed
+// into the window's boxes, and none may reach a terminal raw.
+constexpr bool isControlCharacter(char32_t character)
+{
+    return character < 0x20 || (character >= 0x7F && character < 0xA0);
+}
+
+// A camera's bytes with the control characters among them replaced by '?', as the list and
+// every text output show them. Still camera bytes, one per character.
+std::string printable(const std::string& bytes);
+
 // The camera byte of a character; nothing for a character outside the code page.
 std::optional<std::uint8_t> codePageByte(char32_t character);
 

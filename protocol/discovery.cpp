@@ -82,18 +82,25 @@ std::uint64_t macKey(const MacBytes& mac)
     return key;
 }
 
-void merge(CameraTable& table, const PassCollection& pass)
+// Returns whether a camera the full table could not hold answered.
+bool merge(CameraTable& table, const PassCollection& pass)
 {
-    for (std::size_t i = 0; i < pass.count && table.count < kTableSlots; ++i) {
+    bool more = false;
+    for (std::size_t i = 0; i < pass.count && !more; ++i) {
         const CameraRecord& entry = pass.entries[i];
-        if (!tableHasMac(table, macAddress(entry)))
+        if (tableHasMac(table, macAddress(entry)))
+            continue;
+        if (table.count < kTableSlots)
             table.slots[table.count++] = entry;
+        else
+            more = true;
     }
+    return more;
 }
 
 } // namespace
 
-void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
+bool discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
                      std::uint32_t searchListenSeconds, const TickSource& ticks)
 {
     std::array<std::uint8_t, kDiscoveryReceiveBufferSize> buffer{};
@@ -106,14 +113,21 @@ void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
 
     sendSearch(endpoint);
     table.count = 0;
-    // A camera answering twice in this pass is stored twice: pass 1 does not compare answers.
+    // A camera answering twice in this pass is stored twice: pass 1 does not compare answers,
+    // but for telling a camera left out of the full table from one in it.
+    bool more = false;
     listen(endpoint, searchListenSeconds, ticks, buffer.data(),
-           [&table](const std::uint8_t* data, std::size_t count) {
-               if (table.count < kTableSlots)
+           [&table, &more](const std::uint8_t* data, std::size_t count) {
+               if (table.count < kTableSlots) {
                    storeRespondPacket(data, count, table.slots[table.count++]);
+               } else if (!more) {
+                   CameraRecord left;
+                   storeRespondPacket(data, count, left);
+                   more = !tableHasMac(table, macAddress(left));
+               }
            });
     if (table.count >= kTableSlots)
-        return;
+        return more;
 
     auto second = std::make_unique<PassCollection>();
     auto third = std::make_unique<PassCollection>();
@@ -123,8 +137,8 @@ void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
     sendSearch(endpoint);
     listenInto(endpoint, searchListenSeconds, ticks, buffer.data(), *third);
 
-    merge(table, *second);
-    merge(table, *third);
+    more = merge(table, *second);
+    return merge(table, *third) || more;
 }
 
 AllCameras discoverAllCameras(net::DatagramEndpoint& endpoint, std::uint32_t searchListenSeconds,

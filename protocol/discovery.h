@@ -29,8 +29,9 @@ struct CameraTable {
 // searchListenSeconds; pass 1 fills the table directly, passes 2 and 3 are merged in afterwards
 // by MAC. An empty datagram, or one too large for the receive buffer, is passed over (see
 // receiveAnswer); every other endpoint exception propagates and ends the search at once, leaving
-// the table as it was at that moment.
-void discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
+// the table as it was at that moment. Returns whether a camera the full table could not hold
+// answered (a MAC not in the table), so that the window can say its list is not the whole site.
+bool discoverCameras(net::DatagramEndpoint& endpoint, CameraTable& table,
                      std::uint32_t searchListenSeconds, const TickSource& ticks = systemTicks);
 
 // The most cameras the command line's search lists: far more than any site has, and still only

@@ -42,8 +42,9 @@ std::string cameraListCsv(const std::vector<const protocol::CameraRecord*>& came
     for (const protocol::CameraRecord* camera : cameras) {
         const SettingsValues v = decodeCameraRecord(*camera);
         text += csvCell(v.macAddress) + ',' + csvCell(v.usedIPAddress) + ',' +
-                csvCell(protocol::cameraTextToUtf8(v.cameraDescription)) + ',' +
-                csvCell(protocol::cameraTextToUtf8(v.firmwareVersion)) + "\r\n";
+                csvCell(protocol::cameraTextToUtf8(protocol::printable(v.cameraDescription))) +
+                ',' + csvCell(protocol::cameraTextToUtf8(protocol::printable(v.firmwareVersion))) +
+                "\r\n";
     }
     return text;
 }

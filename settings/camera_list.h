@@ -26,7 +26,8 @@ std::vector<std::vector<std::size_t>> rowsSharingAddress(const protocol::CameraT
 
 // The cameras as CSV, as `find --csv` writes them and the window exports its list: a header line,
 // then for each camera its MAC address, address in use, description and firmware, in UTF-8,
-// quoted where RFC 4180 asks for it, with CRLF line ends.
+// quoted where RFC 4180 asks for it, with CRLF line ends; a control character in a text shows as
+// '?', as in the list.
 std::string cameraListCsv(const std::vector<const protocol::CameraRecord*>& cameras);
 
 // The address a camera reports in use.

@@ -116,6 +116,15 @@ bool makeChange(const CameraField& field, const std::string& value, FieldChange&
         error = name + ": a text cannot hold a zero character";
         return false;
     }
+    // No one could type it into the window's boxes, or at the camera's own login. A CR, left
+    // from a line pasted from Windows, is the likeliest.
+    if (field.kind == FieldKind::password && std::any_of(bytes->begin(), bytes->end(), [](char c) {
+            return protocol::isControlCharacter(
+                protocol::codePageCharacter(static_cast<std::uint8_t>(c)));
+        })) {
+        error = name + ": a password cannot hold a control character";
+        return false;
+    }
     // The window's edits take no more than this, and cutting the text would send something
     // else than was asked for. A longer text can still be a camera's own one, which is kept as it
     // is, so texts are judged against each camera's own by collectSettings; a password never is.

@@ -19,7 +19,8 @@ struct FieldChange {
     int index = -1;
 };
 
-// The value as typed (UTF-8). Texts must fit the cameras' code page and passwords their field;
+// The value as typed (UTF-8). Texts must fit the cameras' code page, passwords their field and
+// hold no control character;
 // choices are an item's text (any case, the colon optional) or its number. Addresses and numbers
 // are read more strictly than the window's edits, which take "10.0.0.300" as 10.0.0.44 and "7x"
 // as 7: an address by net::readStrictIpv4; a number is digits only, within its field's range.

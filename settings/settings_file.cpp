@@ -192,13 +192,20 @@ Json settingsJson(const SettingsValues& values)
 std::string jsonText(const Json& json)
 {
     // The library's text with three characters written as they always were: DEL escaped, and
-    // backspace and form feed as \u0008 and \u000c. Every backslash in it begins an escape.
+    // backspace and form feed as \u0008 and \u000c. Every backslash in it begins an escape. The
+    // C1 controls (U+0080 to U+009F, two bytes from 0xC2) are escaped too, so that no control
+    // character of any kind stands raw in the file or on a terminal.
     const std::string dumped = json.dump(2);
     std::string text;
     for (std::size_t i = 0; i < dumped.size(); ++i) {
         const char c = dumped[i];
+        const auto next = static_cast<unsigned char>(i + 1 < dumped.size() ? dumped[i + 1] : 0);
         if (c == '\x7F') {
             text += "\\u007f";
+        } else if (c == '\xC2' && next >= 0x80 && next < 0xA0) {
+            const char hex[] = "0123456789abcdef";
+            text += std::string("\\u00") + hex[next >> 4] + hex[next & 0xF];
+            ++i;
         } else if (c == '\\' && i + 1 < dumped.size()) {
             const char escaped = dumped[++i];
             text += escaped == 'b'   ? std::string("\\u0008")
@@ -223,6 +230,12 @@ std::string SettingsFileError::text() const
 
 bool readSettingsFile(const std::string& text, SettingsFile& out, SettingsFileError& error)
 {
+    // The JSON reader takes a zero byte for the end of the text and would pass over what follows;
+    // JSON allows none, not even in a string.
+    if (const std::size_t zero = text.find('\0'); zero != std::string::npos) {
+        error = errorAt(text, zero, "a zero byte, which JSON does not allow");
+        return false;
+    }
     Json file;
     MemberPlaces places;
     if (!parseJson(text, file, places, error)) {

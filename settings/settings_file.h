@@ -40,8 +40,9 @@ struct SettingsFileError {
     std::string text() const;
 };
 
-// Strict JSON: no comments, no trailing commas, valid UTF-8, no member name twice (which value
-// was meant?); a byte order mark may lead. The fields a camera only reports and the members that
+// Strict JSON: no comments, no trailing commas, valid UTF-8, no zero byte, no member name twice
+// (which value was meant?); a byte order mark may lead. The file is read by readFileBounded
+// (file_access.h). The fields a camera only reports and the members that
 // are null are skipped; every other value is checked as makeChange checks it, and may be a string
 // or, for numbers and choices, a whole number.
 bool readSettingsFile(const std::string& text, SettingsFile& out, SettingsFileError& error);

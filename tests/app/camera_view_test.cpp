@@ -1,12 +1,21 @@
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sched.h>
 #include <sstream>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <QClipboard>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -41,6 +50,47 @@ void writeFile(const QString& path, const QByteArray& text)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_EQ(file.write(text), text.size());
 }
+
+// A small tmpfs with no room left, in a mount namespace of the test process's own, so that
+// nothing outside sees it; it goes with the namespace when the process ends. Needs root (or
+// CAP_SYS_ADMIN); `why` says why not otherwise.
+struct FullFileSystem {
+    static constexpr const char* kKept = "{\"hour\": 8}\n";
+    QString folder;
+    std::string why;
+
+    FullFileSystem()
+    {
+        char path[] = "/tmp/tvq-full-XXXXXX";
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mkdtemp(path) == nullptr) {
+            why = std::string("no file system of the test's own: ") + std::strerror(errno);
+            return;
+        }
+        folder = QString::fromLatin1(path);
+        if (mount("tmpfs", path, "tmpfs", 0, "size=16k") != 0) {
+            why = std::string("cannot mount a tmpfs: ") + std::strerror(errno);
+            return;
+        }
+        const std::string kept = std::string(path) + "/keep.json";
+        const std::string filler = std::string(path) + "/filler";
+        std::ofstream(kept) << kKept;
+        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::string block(4096, 'x');
+        while (write(fd, block.data(), block.size()) > 0) {
+        }
+        close(fd);
+    }
+
+    ~FullFileSystem()
+    {
+        if (!folder.isEmpty()) {
+            umount2(folder.toLocal8Bit().constData(), MNT_DETACH);
+            rmdir(folder.toLocal8Bit().constData());
+        }
+    }
+};
 
 std::string countedText(const std::vector<std::uint8_t>& packet, std::size_t at)
 {
@@ -381,10 +431,10 @@ TEST_F(WindowTest, RowsWarnInTheirToolTipsAndMenusAndTheMenuActsOnItsRow)
 {
     build();
     // The PC is 198.51.100.7/24: the second camera is on another subnet, the first and third
-    // clash.
+    // clash, and the fourth uses the PC's own address.
     camerasAnswer({cameraAt(1, "Front door", {198, 51, 100, 20}),
                    cameraAt(2, "Yard", {203, 0, 113, 9}), cameraAt(3, "Gate", {198, 51, 100, 20}),
-                   cameraAt(4, "Hall", {198, 51, 100, 21})});
+                   cameraAt(4, "Hall", {198, 51, 100, 7})});
     click("cmdFind");
     selectRow(0);
     auto* list = control<QTreeWidget>("listIpCamera");
@@ -399,8 +449,14 @@ TEST_F(WindowTest, RowsWarnInTheirToolTipsAndMenusAndTheMenuActsOnItsRow)
     EXPECT_FALSE(yard.contains(QLatin1String("Same IP")));
     EXPECT_TRUE(
         list->topLevelItem(2)->toolTip(0).contains(QLatin1String("Same IP address as camera 1")));
-    EXPECT_FALSE(list->topLevelItem(3)->toolTip(0).contains(QLatin1String("reachable")));
-    EXPECT_FALSE(list->topLevelItem(3)->toolTip(0).contains(QLatin1String("Same IP")));
+    const QString hall = list->topLevelItem(3)->toolTip(0);
+    EXPECT_FALSE(hall.contains(QLatin1String("reachable")));
+    EXPECT_FALSE(hall.contains(QLatin1String("camera 1")));
+    EXPECT_TRUE(hall.contains(QLatin1String("Same IP address as this PC"))) << hall.toStdString();
+    const auto hallMenu = answerMenu([&] { rightClickRow(3); });
+    ASSERT_FALSE(hallMenu.empty());
+    EXPECT_EQ(hallMenu[0].text, "Same IP address as this PC");
+    EXPECT_FALSE(hallMenu[0].enabled);
 
     // The right button opens the menu of its row without putting that camera on show.
     const auto items = answerMenu([&] { rightClickRow(1); }, "Copy IP Address");
@@ -513,6 +569,72 @@ TEST_F(WindowTest, ASettingsFileFillsThePagesOfItsRowAndNothingIsSentUntilSave)
     EXPECT_EQ(countedText(packet, packetAt("adminPassword")), "pw");
     EXPECT_EQ(packet[answerAt("emailSender")], protocol::kKeepMarker);
     EXPECT_EQ(packet[packetAt("hour")], 9);
+
+    // The command line's bounds: past 1 MiB a file is refused before it is read as JSON.
+    writeFile(path, QByteArray(2 << 20, ' ') + "{\"hour\": 10}");
+    fileDialogs.answers = {path};
+    answerMenu([&] { rightClickRow(1); }, apply);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(boxes.shown[2].text, QStringLiteral("Cannot read %1:\nlarger than 1 MiB, which no "
+                                                  "settings file is.")
+                                       .arg(path));
+    EXPECT_EQ(control<QLineEdit>("txtHour")->text(), "9");
+}
+
+// A list of 128 cameras, the most the window's table holds, with more answering.
+TEST_F(WindowTest, AFullListShowsEveryNumberWholeAndPointsToTheCommandLine)
+{
+    build();
+    std::vector<fakes::CameraImage> cameras;
+    for (int i = 1; i <= 130; ++i)
+        cameras.push_back(validCamera(static_cast<std::uint8_t>(i), "Camera " + std::to_string(i)));
+    // All within the first search's second.
+    camerasAnswer(cameras, 2);
+    click("cmdFind");
+    auto* list = control<QTreeWidget>("listIpCamera");
+    ASSERT_EQ(list->topLevelItemCount(), 128);
+    EXPECT_EQ(list->topLevelItem(99)->text(0), "100");
+    EXPECT_EQ(list->topLevelItem(127)->text(0), "128");
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    for (int row = 99; row < 128; ++row) {
+        const QModelIndex number = list->model()->index(row, 0);
+        EXPECT_LE(list->itemDelegate()->sizeHint(option, number).width(), list->columnWidth(0))
+            << "number " << row + 1 << " is cut short";
+    }
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].icon, QMessageBox::Information);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QLatin1String("128")));
+    EXPECT_TRUE(boxes.shown[0].text.contains(QLatin1String("telviq-cli find")))
+        << boxes.shown[0].text.toStdString();
+}
+
+// A file system with no room left, of the test's own: the old file stays whole, and nothing
+// else is left behind.
+TEST_F(WindowTest, SavingSettingsOnAFullDiskKeepsTheOldFileAndSaysWhy)
+{
+    const FullFileSystem full;
+    if (!full.why.empty())
+        GTEST_SKIP() << full.why;
+    build();
+    camerasAnswer({validCamera(5, "Loading bay")});
+    click("cmdFind");
+    const QString keep = full.folder + "/keep.json";
+    const QString added = full.folder + "/new.json";
+    for (const QString& path : {keep, added}) {
+        fileDialogs.answers = {path};
+        answerMenu([&] { rightClickRow(0); }, QString::fromUtf8("Save Settings to File\u2026"));
+    }
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Cannot write %1:\nNo space left on device.").arg(keep));
+    EXPECT_EQ(boxes.shown[1].text,
+              QStringLiteral("Cannot write %1:\nNo space left on device.").arg(added));
+    EXPECT_EQ(QDir(full.folder).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"filler", "keep.json"}));
+    QFile kept(keep);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), FullFileSystem::kKept);
 }
 
 TEST_F(WindowTest, ASettingsFileTheWindowSavesMakesTelviqCliSendWhatSaveSends)

@@ -109,14 +109,14 @@ protected:
 
     void click(const char* button) { control<QPushButton>(button)->click(); }
 
-    // The cameras answer every search, in this order, 10 ms apart.
-    void camerasAnswer(std::vector<fakes::CameraImage> cameras)
+    // The cameras answer every search, in this order, `apartMs` apart.
+    void camerasAnswer(std::vector<fakes::CameraImage> cameras, std::uint32_t apartMs = 10)
     {
-        endpoint->respond = [cameras](const fakes::SentDatagram& sent) {
+        endpoint->respond = [cameras, apartMs](const fakes::SentDatagram& sent) {
             std::vector<fakes::Arrival> arrivals;
             for (std::size_t i = 0; sent.port == protocol::kSearchPort && i < cameras.size(); ++i)
                 arrivals.push_back(
-                    {static_cast<std::uint32_t>(10 * (i + 1)), cameras[i].datagram()});
+                    {static_cast<std::uint32_t>(apartMs * (i + 1)), cameras[i].datagram()});
             return arrivals;
         };
     }

@@ -1,12 +1,15 @@
 // The commands on a make-believe clock and network: the ten-second wait passes at once.
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "cli/commands.h"
@@ -479,6 +482,81 @@ TEST_F(Commands, ApplyRefusesABadSettingsFileBeforeSearching)
     EXPECT_TRUE(endpoint.sends.empty());
 }
 
+TEST_F(Commands, ApplyReadsNoMoreThanASettingsFileCanBe)
+{
+    // The JSON reader would stop at a zero byte as at the end of the text.
+    const char withZero[] = "{\"hour\": 5}\0 garbage";
+    std::string path = settingsFile(std::string(withZero, sizeof withZero - 1));
+    EXPECT_EQ(run({"apply", path, "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: " + path +
+                             ": line 1, column 12: a zero byte, which JSON "
+                             "does not allow\n");
+
+    // Read up to the limit and no further: endless devices and a file of blanks around a good
+    // object alike.
+    path = settingsFile(std::string(2 << 20, ' ') + "{\"hour\": 5}");
+    for (const std::string& big : {std::string("/dev/zero"), std::string("/dev/urandom"), path}) {
+        err.str("");
+        EXPECT_EQ(run({"apply", big, "--all"}), cli::kExitInvalidInput) << big;
+        EXPECT_EQ(err.str(), "telviq-cli: " + big +
+                                 ": larger than 1 MiB, which no settings file "
+                                 "is\n");
+    }
+    err.str("");
+    EXPECT_EQ(run({"address", "--plan", "/dev/zero"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: /dev/zero: larger than 8 MiB, which no plan file is\n");
+    err.str("");
+    EXPECT_EQ(run({"apply", "/tmp", "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: /tmp: Is a directory\n");
+    err.str("");
+    EXPECT_EQ(run({"apply", "/nonexistent/settings.json", "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str(), "telviq-cli: /nonexistent/settings.json: No such file or directory\n");
+    EXPECT_TRUE(endpoint.sends.empty());
+}
+
+// Texts from cameras, files and arguments may hold a terminal's control sequences: nothing
+// telviq-cli writes carries one raw, whatever the format.
+TEST_F(Commands, NoOutputCarriesAControlCharacterRaw)
+{
+    camsim::Camera camera = camsim::generatedCamera(2);
+    camsim::setCountedText(camera.record, settings::field("cameraDescription"),
+                           "\x1B[31mred\x1B]0;title\x07\x9D\x0D\x0A");
+    ASSERT_EQ(camsim::putField(camera.record, settings::field("firmwareVersion"), "\x1B[2J"), "");
+    // What a terminal acts on: a C0 control but a line's end (LF, and CR LF in CSV), DEL, and a
+    // C1 control in UTF-8.
+    const std::regex raw(R"(\r(?!\n)|[\x00-\x09\x0B-\x0C\x0E-\x1F\x7F]|\xC2[\x80-\x9F])");
+    const std::vector<std::vector<std::string>> listings = {{"find"},
+                                                            {"find", "--csv"},
+                                                            {"find", "--json"},
+                                                            {"show", macOf(camera)},
+                                                            {"show", macOf(camera), "--json"}};
+    std::size_t send = 1;
+    for (const auto& args : listings) {
+        answersFind(camera, send);
+        send += 3;
+        out.str("");
+        EXPECT_EQ(run(args), cli::kExitOk) << err.str();
+        EXPECT_FALSE(std::regex_search(out.str(), raw))
+            << ::testing::PrintToString(args) << out.str();
+    }
+    EXPECT_NE(out.str().find(R"("\u001b[31mred\u001b]0;title\u0007\u009d\r\n")"), std::string::npos)
+        << "JSON escapes them";
+
+    // Messages that echo a name or value from an argument or a file.
+    const std::vector<std::vector<std::string>> refused = {
+        {"set", macOf(camera), "hour=\x1B[2J"},
+        {"apply", settingsFile(R"({"\u0000": 1})"), "--all"},
+        {"apply", "/tmp/no such \x1B[2J file", "--all"},
+        {"set", macOf(camera), "\x1B]0;pwned\x07=1"},
+    };
+    for (const auto& args : refused) {
+        err.str("");
+        EXPECT_EQ(run(args), cli::kExitInvalidInput) << ::testing::PrintToString(args);
+        EXPECT_FALSE(std::regex_search(err.str(), raw)) << err.str();
+    }
+    EXPECT_EQ(err.str(), "telviq-cli: unknown field \"?]0;pwned?\"\n");
+}
+
 TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
 {
     const camsim::Camera camera = camsim::generatedCamera(2);
@@ -510,6 +588,35 @@ TEST_F(Commands, PasswordsGivenAsDashAreReadFromStandardInputALineEach)
     EXPECT_EQ(run({"set", macOf(camera), "userPassword=-"}), cli::kExitInvalidInput);
     EXPECT_NE(err.str().find("userPassword: standard input ended"), std::string::npos);
     EXPECT_EQ(endpoint.sends.size(), sendsBefore);
+
+    // Lines pasted from Windows end in CR LF: the CR is no part of the password.
+    answersFind(camera, 5);
+    acknowledges(camera, 8);
+    standardInput("old\r\nNew1\r\n");
+    EXPECT_EQ(run({"set", macOf(camera), "adminPassword=-", "newAdminPassword=-"}), cli::kExitOk)
+        << err.str();
+    ASSERT_EQ(packetsSent().size(), 2u);
+    EXPECT_EQ(countedText(packetsSent()[1].bytes, packetAt("adminPassword")), "old");
+    EXPECT_EQ(countedText(packetsSent()[1].bytes, packetAt("newAdminPassword")), "New1");
+
+    // No one can type any other control character into the window's boxes: however given,
+    // such a password is refused before the search.
+    const std::size_t sendsNow = endpoint.sends.size();
+    for (const char* line : {"pw\r\r\n", "p\tw\n", "pw\x7F\n", "p\xC2\x81w\n"}) {
+        standardInput(line);
+        err.str("");
+        EXPECT_EQ(run({"set", macOf(camera), "emailPassword=-"}), cli::kExitInvalidInput)
+            << ::testing::PrintToString(line);
+        EXPECT_EQ(err.str(), "telviq-cli: emailPassword: a password cannot hold a control "
+                             "character\n");
+    }
+    EXPECT_EQ(run({"set", macOf(camera), "userPassword=a\rb"}), cli::kExitInvalidInput);
+    EXPECT_EQ(run({"apply", settingsFile(R"({"ddnsPassword": "pw\r"})"), "--all"}),
+              cli::kExitInvalidInput);
+    EXPECT_NE(err.str().find("ddnsPassword: a password cannot hold a control character"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(endpoint.sends.size(), sendsNow);
 }
 
 TEST_F(Commands, ShowJsonFedToApplyWritesBackExactlyTheCamerasSettings)
@@ -605,6 +712,20 @@ TEST_F(Commands, TransportFailuresExitFourWithTheTransportsMessage)
     FailingEndpoint failing;
     EXPECT_EQ(runOn(failing, {"find"}), cli::kExitNetworkError);
     EXPECT_EQ(err.str(), std::string("telviq-cli: ") + net::EIdSocketError(10051).what() + "\n");
+}
+
+// Output that could not be written is no success, also when only the last flush finds out.
+TEST(Program, AFailedWriteOfTheOutputIsAnError)
+{
+    const std::string errPath = "/tmp/tvq-cli-err-" + std::to_string(getpid());
+    const int status =
+        std::system((std::string(TELVIQ_CLI) + " --version >/dev/full 2>" + errPath).c_str());
+    std::ifstream errFile(errPath);
+    const std::string err((std::istreambuf_iterator<char>(errFile)), {});
+    std::remove(errPath.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), cli::kExitOutputError);
+    EXPECT_EQ(err, "telviq-cli: cannot write the output: No space left on device\n");
 }
 
 TEST(MacAddress, TakesHyphensOrColonsInEitherCase)

@@ -146,11 +146,19 @@ TEST(Discovery, FullFirstPassEndsTheSearch)
     for (int i = 0; i < 130; ++i)
         endpoint.schedule(1, i, answer(static_cast<std::uint8_t>(i), std::to_string(i)));
     CameraTable table;
-    discoverCameras(endpoint, table, 1, endpoint.ticks());
+    EXPECT_TRUE(discoverCameras(endpoint, table, 1, endpoint.ticks())) << "more answered";
 
     EXPECT_EQ(endpoint.sends.size(), 1u);
     ASSERT_EQ(table.count, 128);
     EXPECT_EQ(countedTextValue(table.slots[127], 304), "127");
+
+    // A camera of the table answering again is no camera left out.
+    ScriptedEndpoint again;
+    for (int i = 0; i < 128; ++i)
+        again.schedule(1, i, answer(static_cast<std::uint8_t>(i), std::to_string(i)));
+    again.schedule(1, 200, answer(5, "5"));
+    EXPECT_FALSE(discoverCameras(again, table, 1, again.ticks()));
+    EXPECT_EQ(table.count, 128);
 }
 
 TEST(Discovery, MergesStopAtTheTableLimit)
@@ -163,7 +171,7 @@ TEST(Discovery, MergesStopAtTheTableLimit)
     endpoint.schedule(2, 30, answer(201, "also new"));
     endpoint.schedule(3, 10, answer(202, "new in pass 3"));
     CameraTable table;
-    discoverCameras(endpoint, table, 1, endpoint.ticks());
+    EXPECT_TRUE(discoverCameras(endpoint, table, 1, endpoint.ticks())) << "more answered";
 
     EXPECT_EQ(endpoint.sends.size(), 3u);
     ASSERT_EQ(table.count, 128);

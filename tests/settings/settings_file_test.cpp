@@ -82,6 +82,10 @@ TEST(SettingsFile, EveryByteOfACameraTextSurvivesWritingAndReading)
     const std::string text = settings::writeSettingsFile(values);
     EXPECT_EQ(text.find('\x01'), std::string::npos) << "control characters go out escaped";
     EXPECT_EQ(text.find('\x7F'), std::string::npos) << "control characters go out escaped";
+    for (int c1 = 0x80; c1 < 0xA0; ++c1) {
+        EXPECT_EQ(text.find(std::string{'\xC2', static_cast<char>(c1)}), std::string::npos)
+            << "C1 control " << c1 << " goes out escaped";
+    }
 
     settings::SettingsFile back;
     settings::SettingsFileError error;
