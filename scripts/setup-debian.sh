@@ -14,6 +14,7 @@ packages=(
     clang libclang-rt-14-dev
     dpkg-dev file help2man
     lintian appstream desktop-file-utils
+    ansible-core
 )
 
 missing=()
