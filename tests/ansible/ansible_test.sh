@@ -70,6 +70,7 @@ done
 for tool in ip setpriv; do
     command -v "$tool" >/dev/null || skip "$tool is missing"
 done
+# Only the namespaces need root: the cameras and ansible run as nobody.
 chown -R 65534:65534 "$work"
 
 lab=tvqans$$
@@ -85,30 +86,38 @@ hour = 6
 macAddress = 02-00-5E-00-00-02
 cameraDescription = Yard
 EOF
-ip netns exec "$lab-cam" setpriv --reuid=65534 --regid=65534 --clear-groups -- \
-    "$work/bin/telviq-virtual-cameras" --file "$work/cameras.conf" --log >"$work/cameras.log" 2>&1 &
+nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+ip netns exec "$lab-cam" "${nobody[@]}" "$work/bin/telviq-virtual-cameras" \
+    --file "$work/cameras.conf" --log >"$work/cameras.log" 2>&1 &
 camera_pid=$!
 for _ in $(seq 50); do
     grep -q '^ready' "$work/cameras.log" && break
     sleep 0.1
 done
-grep -q '^ready' "$work/cameras.log" || { cat "$work/cameras.log" >&2; fail "no virtual cameras"; exit 1; }
+grep -q '^ready' "$work/cameras.log" || { cat "$work/cameras.log" >&2; exit 1; }
 
-# The cameras' log from a mark on: what they received since.
-mark() { wc -l <"$work/cameras.log"; }
-since() { tail -n "+$(($1 + 1))" "$work/cameras.log"; }
-parameter_packets() { since "$1" | grep -cE 'parameters for|on the parameter port' || true; }
-
-# play NAME [OPTION...]: runs NAME.yml in the pc namespace; its output goes to NAME.out.
+# play NAME [OPTION...]: runs NAME.yml in the pc namespace, its output in NAME.out, and notes
+# where the cameras' log stood.
 play() {
     local name=$1
     shift
-    (cd "$work" && ip netns exec "$lab-pc" setpriv --reuid=65534 --regid=65534 --clear-groups -- \
-        "${ansible_env[@]}" ansible-playbook -i localhost, -c local "$@" "$name.yml") \
-        >"$work/$name.out" 2>&1
+    start=$(wc -l <"$work/cameras.log")
+    (cd "$work" && ip netns exec "$lab-pc" "${nobody[@]}" "${ansible_env[@]}" \
+        ansible-playbook -i localhost, -c local "$@" "$name.yml") >"$work/$name.out" 2>&1
 }
-recap() { grep -oE "$2=[0-9]+" "$work/$1.out" | tail -n 1; }
-show() { sed "s/^/  $1: /" "$work/$1.out" >&2; }
+# What the cameras logged since the last play started.
+since() { tail -n "+$((start + 1))" "$work/cameras.log"; }
+# expect NAME WHAT COMMAND...: the check passes, or the play's output is shown.
+expect() {
+    local name=$1 what=$2
+    shift 2
+    "$@" || { sed "s/^/  $name: /" "$work/$name.out" >&2; fail "$name: $what"; }
+}
+recap_is() { [ "$(grep -oE "${2%%=*}=[0-9]+" "$work/$1.out" | tail -n 1)" = "$2" ]; }
+packets_are() { [ "$(since | grep -cE 'parameters for|on the parameter port')" = "$1" ]; }
+output_has() { grep -qE -- "$2" "$work/$1.out"; }
+output_lacks() { ! grep -qE -- "$2" "$work/$1.out"; }
+fails() { ! "$@"; }
 
 cat >"$work/settings.yml" <<'EOF'
 - hosts: localhost
@@ -117,7 +126,8 @@ cat >"$work/settings.yml" <<'EOF'
     - telviq.cameras.find:
       register: found
     - ansible.builtin.assert:
-        that: found.cameras | map(attribute='macAddress') | sort == ['02-00-5E-00-00-01', '02-00-5E-00-00-02']
+        that: found.cameras | map(attribute='macAddress') | sort
+              == ['02-00-5E-00-00-01', '02-00-5E-00-00-02']
     - telviq.cameras.camera:
         mac: 02-00-5E-00-00-01
         settings:
@@ -126,15 +136,13 @@ cat >"$work/settings.yml" <<'EOF'
           networkType: dhcp
 EOF
 # The first run writes the one camera; the second finds it holding the settings and sends nothing.
-start=$(mark)
-play settings || { show settings; fail "settings: the first run failed"; }
-[ "$(recap settings changed)" = changed=1 ] || { show settings; fail "settings: the first run changed nothing"; }
-since "$start" | grep -q 'parameters for 02-00-5E-00-00-01' || fail "settings: camera 1 was not written"
-[ "$(parameter_packets "$start")" = 1 ] || fail "settings: $(parameter_packets "$start") packets, not 1"
-start=$(mark)
-play settings || { show settings; fail "settings: the second run failed"; }
-[ "$(recap settings changed)" = changed=0 ] || { show settings; fail "settings: the second run changed something"; }
-[ "$(parameter_packets "$start")" = 0 ] || fail "settings: the second run sent a packet"
+expect settings "the first run failed" play settings
+expect settings "the first run changed nothing" recap_is settings changed=1
+expect settings "not one packet" packets_are 1
+since | grep -q 'parameters for 02-00-5E-00-00-01' || fail "settings: camera 1 was not written"
+expect settings "the second run failed" play settings
+expect settings "the second run changed something" recap_is settings changed=0
+expect settings "the second run sent a packet" packets_are 0
 
 # Check mode with --diff: the one field that differs, and nothing sent.
 cat >"$work/diff.yml" <<'EOF'
@@ -147,20 +155,18 @@ cat >"$work/diff.yml" <<'EOF'
           cameraDescription: Loading bay
           hour: "08"
 EOF
-start=$(mark)
-play diff --check --diff || { show diff; fail "diff: the run failed"; }
-[ "$(recap diff changed)" = changed=1 ] || { show diff; fail "diff: check mode says nothing would change"; }
-grep -qE '^-[[:space:]]+"hour": 7,?$' "$work/diff.out" && grep -qE '^\+[[:space:]]+"hour": 8,?$' "$work/diff.out" ||
-    { show diff; fail "diff: no hour 7 -> 8"; }
-! grep -qE 'cameraDescription|Loading bay' "$work/diff.out" || { show diff; fail "diff: shows a field that does not differ"; }
-[ "$(parameter_packets "$start")" = 0 ] || fail "check mode sent to port 15600"
+expect diff "the run failed" play diff --check --diff
+expect diff "check mode says nothing would change" recap_is diff changed=1
+expect diff "no hour 7" output_has diff '^-[[:space:]]+"hour": 7,?$'
+expect diff "no hour 8" output_has diff '^\+[[:space:]]+"hour": 8,?$'
+expect diff "shows a field that does not differ" output_lacks diff 'cameraDescription|Loading bay'
+expect diff "check mode sent to port 15600" packets_are 0
 
 # A password: written, counted as changed though nothing else differs, and seen neither in the
 # output with -vvv nor on any command line while the play runs.
 secret="pw-$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')"
 printf '%s\n' "$secret" >"$work/secret.pattern"
 printf 'emailPassword: "%s"\n' "$secret" >"$work/vault.yml"
-chown 65534:65534 "$work/vault.yml"
 cat >"$work/password.yml" <<'EOF'
 - hosts: localhost
   gather_facts: false
@@ -183,16 +189,16 @@ EOF
     done
 ) &
 poller_pid=$!
-start=$(mark)
-play password -vvv || { show password; fail "password: the run failed"; }
+expect password "the run failed" play password -vvv
 kill "$poller_pid"
 wait "$poller_pid" 2>/dev/null || true
 poller_pid=
-[ "$(recap password changed)" = changed=1 ] || { show password; fail "password: not counted as changed"; }
-since "$start" | grep -qE 'parameters for 02-00-5E-00-00-02 .*passwords set: email$' ||
-    { since "$start" >&2; fail "password: the camera was not sent it"; }
-! grep -qF -f "$work/secret.pattern" "$work/password.out" || fail "password: in the output of -vvv"
-[ ! -s "$work/secret.seen" ] || fail "password: on the command line of $(sort -u "$work/secret.seen" | tr '\n' ' ')"
+expect password "not counted as changed" recap_is password changed=1
+since | grep -qE 'parameters for 02-00-5E-00-00-02 .*passwords set: email$' ||
+    { since >&2; fail "password: the camera was not sent it"; }
+expect password "in the output of -vvv" fails grep -qF -f "$work/secret.pattern" "$work/password.out"
+[ ! -s "$work/secret.seen" ] ||
+    fail "password: on the command line of $(sort -u "$work/secret.seen" | tr '\n' ' ')"
 [ -s "$work/cli.seen" ] || fail "password: the poller never saw telviq-cli's command line"
 
 # A camera that does not answer fails the host with telviq-cli's message.
@@ -205,13 +211,10 @@ cat >"$work/absent.yml" <<'EOF'
         settings:
           hour: 5
 EOF
-if play absent; then
-    show absent
-    fail "absent: the play passed"
-fi
-[ "$(recap absent failed)" = failed=1 ] || { show absent; fail "absent: the host did not fail"; }
-grep -qF 'no camera with MAC 02-00-5E-00-00-09 answered the search' "$work/absent.out" ||
-    { show absent; fail "absent: not telviq-cli's message"; }
+expect absent "the play passed" fails play absent
+expect absent "the host did not fail" recap_is absent failed=1
+expect absent "not telviq-cli's message" \
+    output_has absent 'no camera with MAC 02-00-5E-00-00-09 answered the search'
 
 # Addresses: check mode returns the plan and sends nothing; the first run gives each camera its
 # address, the second changes nothing.
@@ -230,14 +233,12 @@ cat >"$work/addresses.yml" <<'EOF'
         first: 203.0.113.10
         all: true
 EOF
-start=$(mark)
-play addresses || { show addresses; fail "addresses: the first run failed"; }
-[ "$(recap addresses changed)" = changed=2 ] || { show addresses; fail "addresses: the first run: $(recap addresses changed), not 2 (plan and write)"; }
-[ "$(parameter_packets "$start")" = 2 ] || fail "addresses: $(parameter_packets "$start") packets, not 2"
-start=$(mark)
-play addresses || { show addresses; fail "addresses: the second run failed"; }
-[ "$(recap addresses changed)" = changed=0 ] || { show addresses; fail "addresses: the second run changed something"; }
-[ "$(parameter_packets "$start")" = 0 ] || fail "addresses: the second run sent a packet"
+expect addresses "the first run failed" play addresses
+expect addresses "the first run did not change both tasks" recap_is addresses changed=2
+expect addresses "the first run did not write both cameras" packets_are 2
+expect addresses "the second run failed" play addresses
+expect addresses "the second run changed something" recap_is addresses changed=0
+expect addresses "the second run sent a packet" packets_are 0
 
 if [ "$failures" -ne 0 ]; then
     echo "virtual cameras said:" >&2
@@ -245,4 +246,5 @@ if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
     exit 1
 fi
-echo "ok: ansible-doc, settings twice, check mode with --diff, a password, a camera that does not answer, addresses twice"
+echo "ok: ansible-doc, settings twice, check mode with --diff, a password, a camera that" \
+    "does not answer, addresses twice"

@@ -194,9 +194,10 @@ cameras:
       returned: with I(verify), for a camera that does not show them
 '''
 
+import json
+
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.telviq.cameras.plugins.module_utils.telviq_cli import run_write
-import json
 
 
 def main():
