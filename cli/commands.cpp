@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/fleet_write.h"
 #include "cli/packet_listing.h"
@@ -40,7 +41,8 @@ TELVIQ Utility window does.
 
 Commands:
   find                               list every camera that answers the search
-  show MAC                           every setting of one camera
+  show MAC                           every setting of one camera, or of several:
+  show (--mac MAC... | --all)
   set MAC FIELD=VALUE...             change settings of one camera, or of several:
   set (--mac MAC... | --all) FIELD=VALUE...
   apply FILE (--mac MAC... | --all)  write a settings file to several cameras
@@ -76,15 +78,24 @@ static_assert(protocol::kMostCameras == 65536, "find's help names the most camer
 static_assert(protocol::kAckWaitSeconds == 10, "set's help names the wait for the acknowledgement");
 
 const char kShowHelp[] = R"(Usage: telviq-cli show MAC [--json]
+       telviq-cli show (--mac MAC... | --all) [--json]
 
 Searches, then prints every setting of the camera with this MAC address as the window's pages
 show it. Cameras never report passwords.
 
-  --json   the settings as one JSON object, the settings file of 'apply'
+With --mac or --all, the settings of every camera named, from the one search, in the order
+named (with --all, in the order found). A camera named that did not answer is said on standard
+error, the others are printed all the same, and the exit status is 3.
+
+  --mac MAC...  the cameras to show; may be given more than once
+  --all         every camera that answers the search
+  --json        the settings as one JSON object, the settings file of 'apply'; with --mac or
+                --all, a JSON array of such objects, as 'find --json' prints them
 )";
 
 const char kSetHelp[] = R"(Usage: telviq-cli set MAC FIELD=VALUE... [--dry-run | --verify]
        telviq-cli set (--mac MAC... | --all) FIELD=VALUE... [--dry-run | --verify] [--json]
+                      [--changed-only]
 
 Searches, then writes the camera's last reported settings with the changes given, as the
 window's Save does: with the same checks and messages, texts left as they were sent as "keep",
@@ -102,7 +113,11 @@ which is left out; "not found" for one that did not answer).
   --dry-run     print the packet's fields instead of sending it (passwords masked)
   --verify      search again after the write and check that the camera shows the new
                 values; passwords cannot be read back, so they are never checked
-  --json        with --mac or --all: the rows as a JSON array, one object for each camera
+  --json        with --mac or --all: the rows as a JSON array, one object for each camera,
+                with the fields each write changes ("differences", before and after)
+  --changed-only
+                with --mac or --all: leave alone ("unchanged", nothing sent) each camera that
+                shows the new values already and is given no password
 
 Values are written as the window shows them: dotted addresses, a choice by its text or number
 (networkType="Fixed IP" or networkType=0, antiFlicker="50 Hz" or antiFlicker=1). Addresses and
@@ -120,10 +135,12 @@ sent; so is a password with a control character in it, however given.
 
 const char kApplyHelp[] =
     R"(Usage: telviq-cli apply FILE (--mac MAC... | --all) [--dry-run | --verify] [--json]
+                        [--changed-only]
 
 Writes the settings in FILE to each camera named, as 'set' does to several: all at once, each
 camera its own packet, and prints a row for each. FILE holds one JSON object of fields: what
-'show MAC --json' prints, or any part of it. The fields a camera only reports (macAddress,
+'show MAC --json' prints, or any part of it; FILE - reads it from standard input, so that
+passwords in it touch neither the command line nor the disk. The fields a camera only reports (macAddress,
 usedIPAddress, firmwareVersion) are skipped, and so is every field whose value is null. A FILE
 that would give more than one camera the same fixed ipAddress is refused: 'telviq-cli address'
 gives each camera an address of its own.
@@ -133,7 +150,12 @@ gives each camera an address of its own.
   --dry-run     print each camera's packet instead of sending it (passwords masked)
   --verify      search again after the writes and check that each camera shows the values
                 (passwords cannot be read back and are never checked)
-  --json        the rows as a JSON array, one object for each camera
+  --json        the rows as a JSON array, one object for each camera, with the fields each
+                write changes ("differences", their values before and after)
+  --changed-only
+                leave alone ("unchanged", nothing sent) each camera that shows the values
+                already and is given no password; passwords cannot be read back, so a
+                camera given one is always written
 
 Values are read as 'set' reads them (see 'telviq-cli set --help'): a bad address or number
 in FILE stops the command before anything is sent. So does a FILE larger than 1 MiB, which is
@@ -316,6 +338,19 @@ void warnIfOthersCanRead(Environment& env, const std::string& path)
     }
 }
 
+// show's listing: every field under the page that shows it.
+void printSettings(Environment& env, const settings::SettingsValues& values)
+{
+    std::string page;
+    for (const settings::CameraField& field : settings::cameraFields()) {
+        if (field.page != page) {
+            page = field.page;
+            env.out << page << "\n";
+        }
+        env.out << "  " << padded(field.name, 21) << displayValue(field, values) << "\n";
+    }
+}
+
 void printPacket(Environment& env, const protocol::ParameterPacket& packet, const char* indent)
 {
     for (const auto& [name, value] : describePacket(packet)) {
@@ -325,20 +360,21 @@ void printPacket(Environment& env, const protocol::ParameterPacket& packet, cons
 
 // What the command line says, for whichever command it names.
 struct Options {
-    std::string mac;                    // show
+    std::string mac;                    // show MAC
     std::vector<std::string> arguments; // set: [MAC] FIELD=VALUE...
     std::string file;                   // apply
     std::string first;                  // address: FIRST
     std::string plan;                   // address: --plan FILE
     std::string mask, gateway, dns;     // address
-    std::vector<std::string> macs;      // set, apply, address: --mac MAC...
+    std::vector<std::string> macs;      // show, set, apply, address: --mac MAC...
     bool all = false;
     bool json = false;
     bool csv = false;
     bool dryRun = false;
     bool verify = false;
+    bool changedOnly = false; // set, apply
 
-    FleetOptions fleet() const { return {dryRun, verify, json}; }
+    FleetOptions fleet() const { return {dryRun, verify, json, changedOnly}; }
 };
 
 // --mac takes every MAC address that follows it, wherever FILE and the other options stand;
@@ -462,8 +498,52 @@ int commandFind(const Options& o, Environment& env)
     return kExitOk;
 }
 
+// The MAC addresses of --mac, in the order given; the parser has checked each.
+std::vector<protocol::MacBytes> macsOf(const Options& o);
+
+// show --mac MAC... or --all: every camera named, from one search.
+int showMany(const Options& o, Environment& env)
+{
+    const Cameras cameras = findCameras(env);
+    int status = kExitOk;
+    std::vector<const protocol::CameraRecord*> shown;
+    if (o.all) {
+        for (const protocol::CameraRecord& record : cameras)
+            shown.push_back(&record);
+    } else {
+        for (const CameraWrite& named : namedWrites(cameras, false, macsOf(o))) {
+            if (named.record == nullptr) {
+                namedCamera(env, cameras, named.mac);
+                status = kExitNotFound;
+            } else {
+                shown.push_back(named.record);
+            }
+        }
+    }
+    if (o.json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const protocol::CameraRecord* record : shown)
+            list.push_back(settings::settingsJson(settings::valuesOf(*record)));
+        env.out << settings::jsonText(list);
+        return status;
+    }
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        env.out << (i == 0 ? "" : "\n");
+        printSettings(env, settings::valuesOf(*shown[i]));
+    }
+    return status;
+}
+
 int commandShow(const Options& o, Environment& env)
 {
+    if (static_cast<int>(!o.mac.empty()) + static_cast<int>(o.all) +
+            static_cast<int>(!o.macs.empty()) !=
+        1) {
+        return usageError(env, "name the cameras: MAC, --mac MAC... or --all", "show");
+    }
+    if (o.mac.empty()) {
+        return showMany(o, env);
+    }
     const protocol::MacBytes mac = *net::readMac(o.mac);
     const Cameras cameras = findCameras(env);
     const protocol::CameraRecord* record = namedCamera(env, cameras, mac);
@@ -475,14 +555,7 @@ int commandShow(const Options& o, Environment& env)
         env.out << settings::writeSettingsFile(values);
         return kExitOk;
     }
-    std::string page;
-    for (const settings::CameraField& field : settings::cameraFields()) {
-        if (field.page != page) {
-            page = field.page;
-            env.out << page << "\n";
-        }
-        env.out << "  " << padded(field.name, 21) << displayValue(field, values) << "\n";
-    }
+    printSettings(env, values);
     return kExitOk;
 }
 
@@ -640,6 +713,7 @@ int writeMany(const Options& o, const std::vector<settings::FieldChange>& change
     for (CameraWrite& write : writes) {
         write.changes = changes;
     }
+    leaveAloneWhereHeld(writes, o.fleet());
     prepareWrites(writes);
     runWrites(writes, o.fleet(), env);
     return reportWrites(writes, o.fleet(), env);
@@ -663,8 +737,10 @@ int commandSet(const Options& o, Environment& env)
     if (assignments.empty()) {
         return usageError(env, "no FIELD=VALUE to set", "set");
     }
-    if (mac && o.json) {
-        return usageError(env, "--json goes with --mac or --all", "set");
+    if (mac && (o.json || o.changedOnly)) {
+        return usageError(
+            env, std::string(o.json ? "--json" : "--changed-only") + " goes with --mac or --all",
+            "set");
     }
     std::vector<settings::FieldChange> changes;
     const WipedWhenDone wiped{changes};
@@ -679,10 +755,12 @@ int commandApply(const Options& o, Environment& env)
     if (o.all == !o.macs.empty()) {
         return usageError(env, "give either --mac MAC... or --all", "apply");
     }
-    const std::string& path = o.file;
+    const bool fromInput = o.file == "-";
+    const std::string path = fromInput ? "standard input" : o.file;
     std::string text;
     std::string why;
-    if (!settings::readFileBounded(path, text, why)) {
+    if (!(fromInput ? settings::readBounded(env.passwordInput, text, why)
+                    : settings::readFileBounded(path, text, why))) {
         return inputError(env, path + ": " + why);
     }
     settings::SettingsFile contents;
@@ -691,7 +769,7 @@ int commandApply(const Options& o, Environment& env)
     settings::SettingsFileError fault;
     const bool read = settings::readSettingsFile(text, contents, fault);
     protocol::wipe(text);
-    if (contents.holdsPasswords) {
+    if (contents.holdsPasswords && !fromInput) {
         warnIfOthersCanRead(env, path);
     }
     if (!read) {
@@ -876,7 +954,9 @@ int runCommand(const std::vector<std::string>& args, Environment& env)
     CLI::App* find = app.add_subcommand("find");
     find->add_flag("--json", o.json)->excludes(find->add_flag("--csv", o.csv));
     CLI::App* show = app.add_subcommand("show");
-    show->add_option("MAC", o.mac)->required()->check(macAddress);
+    show->add_option("MAC", o.mac)->check(macAddress);
+    show->add_option("--mac", o.macs)->check(macAddress)->allow_extra_args(false);
+    show->add_flag("--all", o.all);
     show->add_flag("--json", o.json);
     CLI::App* set = app.add_subcommand("set");
     set->add_option("FIELD=VALUE", o.arguments);
@@ -893,6 +973,9 @@ int runCommand(const std::vector<std::string>& args, Environment& env)
         writer->add_flag("--all", o.all);
         writer->add_flag("--dry-run", o.dryRun)->excludes(writer->add_flag("--verify", o.verify));
         writer->add_flag("--json", o.json);
+    }
+    for (CLI::App* writer : {set, apply}) {
+        writer->add_flag("--changed-only", o.changedOnly);
     }
 
     const auto commandName = [&app] {

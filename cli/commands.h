@@ -37,7 +37,8 @@ struct Environment {
     std::int32_t ackWaitSeconds = protocol::kAckWaitSeconds;
     // The most cameras a search lists (see protocol::discoverAllCameras).
     std::size_t mostCameras = protocol::kMostCameras;
-    // Where `set`'s FIELD=- arguments read their passwords, a line each: standard input.
+    // Where `set`'s FIELD=- arguments read their passwords, a line each, and `apply -` its
+    // settings file: standard input.
     int passwordInput = 0;
     // The PC's adapters, for `address`: its own addresses, and the mask and gateway it takes by
     // default. False when they cannot be read.

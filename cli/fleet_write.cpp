@@ -67,7 +67,31 @@ std::string shown(const std::string& cameraText)
     return protocol::cameraTextToUtf8(cameraText);
 }
 
-nlohmann::ordered_json rowJson(const CameraWrite& write, const FleetOptions& options)
+// Why a row's status is not 0, in the words the command line uses elsewhere; nothing for a row
+// that went well.
+std::optional<std::string> rowMessage(const CameraWrite& write, const FleetOptions& options,
+                                      std::int32_t ackWaitSeconds)
+{
+    if (write.record == nullptr)
+        return "no camera with MAC " + net::formatMac(write.mac) + " answered the search";
+    if (write.refusal)
+        return oneLine(settings::invalidInputMessage(*write.refusal));
+    if (!write.outcome || write.unchanged || options.dryRun)
+        return std::nullopt;
+    if (*write.outcome != protocol::BatchOutcome::acknowledged)
+        return "no acknowledgement within " + std::to_string(ackWaitSeconds) + " seconds";
+    if (!options.verify || verifiedOk(write))
+        return std::nullopt;
+    if (!write.answeredAfter.value_or(false))
+        return std::string("did not answer the search after the write");
+    std::string text = "not taken: ";
+    for (std::size_t i = 0; i < write.notTaken.size(); ++i)
+        text += (i == 0 ? "" : "; ") + write.notTaken[i];
+    return text;
+}
+
+nlohmann::ordered_json rowJson(const CameraWrite& write, const FleetOptions& options,
+                               std::int32_t ackWaitSeconds)
 {
     nlohmann::ordered_json row = nlohmann::ordered_json::object();
     row["macAddress"] = net::formatMac(write.mac);
@@ -80,8 +104,10 @@ nlohmann::ordered_json rowJson(const CameraWrite& write, const FleetOptions& opt
     row["result"] = options.dryRun && write.record && !write.refusal && !write.unchanged
                         ? "not sent"
                         : resultText(write);
-    if (write.refusal)
-        row["message"] = oneLine(settings::invalidInputMessage(*write.refusal));
+    if (const auto message = rowMessage(write, options, ackWaitSeconds))
+        row["message"] = *message;
+    if (write.record && !write.refusal)
+        row["differences"] = changedFields(*write.record, write.changes);
     if (options.dryRun && write.record && !write.refusal && !write.unchanged) {
         nlohmann::ordered_json packet = nlohmann::ordered_json::object();
         for (const auto& [name, value] : describePacket(write.packet))
@@ -195,6 +221,38 @@ bool holdsAlready(const protocol::CameraRecord& record,
     return settings::showsChanges(record, changes);
 }
 
+nlohmann::ordered_json changedFields(const protocol::CameraRecord& record,
+                                     const std::vector<settings::FieldChange>& changes)
+{
+    const settings::SettingsValues shownNow = settings::valuesOf(record);
+    settings::SettingsValues wanted = shownNow;
+    for (const settings::FieldChange& change : changes)
+        settings::applyChange(wanted, change);
+    // Passwords are not in the settings file's object: cameras never report them.
+    const nlohmann::ordered_json before = settings::settingsJson(shownNow);
+    const nlohmann::ordered_json after = settings::settingsJson(wanted);
+    settings::wipePasswords(wanted);
+    nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+    for (const auto& [name, value] : after.items())
+        if (before.at(name) != value)
+            fields[name] = {{"before", before.at(name)}, {"after", value}};
+    return fields;
+}
+
+void leaveAloneWhereHeld(std::vector<CameraWrite>& writes, const FleetOptions& options)
+{
+    if (!options.changedOnly)
+        return;
+    for (CameraWrite& write : writes) {
+        const bool givesPassword =
+            std::any_of(write.changes.begin(), write.changes.end(), [](const auto& change) {
+                return change.field->kind == settings::FieldKind::password;
+            });
+        if (write.record != nullptr && !givesPassword)
+            write.unchanged = holdsAlready(*write.record, write.changes);
+    }
+}
+
 std::string passwordNames(const std::vector<settings::FieldChange>& changes)
 {
     std::vector<std::string> names;
@@ -267,7 +325,7 @@ int reportWrites(const std::vector<CameraWrite>& writes, const FleetOptions& opt
     if (options.json) {
         nlohmann::ordered_json rows = nlohmann::ordered_json::array();
         for (const CameraWrite& write : writes)
-            rows.push_back(rowJson(write, options));
+            rows.push_back(rowJson(write, options, env.ackWaitSeconds));
         env.out << settings::jsonText(rows);
         return status;
     }

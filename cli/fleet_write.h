@@ -1,5 +1,6 @@
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ struct FleetOptions {
     bool dryRun = false;
     bool verify = false;
     bool json = false;
+    // set and apply: a camera that shows every change already, and is given no password, is
+    // left alone ("unchanged") instead of written again.
+    bool changedOnly = false;
 };
 
 // Packs each camera's packet as Save would; a camera whose settings fail a check is refused
@@ -75,6 +79,15 @@ std::vector<std::string> differences(const std::vector<settings::FieldChange>& c
 // Whether the camera shows every change already (passwords, which it never shows, aside).
 bool holdsAlready(const protocol::CameraRecord& record,
                   const std::vector<settings::FieldChange>& changes);
+
+// The fields the changes would give another value, each as {"before": ..., "after": ...} with
+// the values as `show --json` prints them; passwords are never among them.
+nlohmann::ordered_json changedFields(const protocol::CameraRecord& record,
+                                     const std::vector<settings::FieldChange>& changes);
+
+// With --changed-only, marks every camera that holds the changes already, and is given no
+// password, as unchanged: it is then neither packed nor sent.
+void leaveAloneWhereHeld(std::vector<CameraWrite>& writes, const FleetOptions& options);
 
 // The names of the password fields among the changes, as "adminPassword and newAdminPassword".
 std::string passwordNames(const std::vector<settings::FieldChange>& changes);

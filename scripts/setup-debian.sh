@@ -19,6 +19,7 @@ packages=(
     # The demo test asks sudo as a user, and runs where a desktop's dbus-launch would start a
     # session bus for a window that has none.
     sudo dbus-x11
+    ansible-core
 )
 
 missing=()

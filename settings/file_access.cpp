@@ -67,18 +67,12 @@ bool writeAll(int fd, const std::string& text)
 
 } // namespace
 
-bool readFileBounded(const std::string& path, std::string& text, std::string& error,
-                     const FileKind& kind)
+bool readBounded(int fd, std::string& text, std::string& error, const FileKind& kind)
 {
     protocol::wipe(text);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return failed(error);
-    }
     // A directory opens; only reading it fails.
     struct stat info {};
     if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        close(fd);
         error = std::strerror(EISDIR);
         return false;
     }
@@ -91,7 +85,6 @@ bool readFileBounded(const std::string& path, std::string& text, std::string& er
         }
         if (n < 0) {
             failed(error);
-            close(fd);
             protocol::wipe(text);
             return false;
         }
@@ -100,7 +93,6 @@ bool readFileBounded(const std::string& path, std::string& text, std::string& er
         }
         size += static_cast<std::size_t>(n);
     }
-    close(fd);
     if (size > kind.mostBytes) {
         protocol::wipe(text);
         error = "larger than " + std::to_string(kind.mostBytes >> 20) + " MiB, which no " +
@@ -109,6 +101,19 @@ bool readFileBounded(const std::string& path, std::string& text, std::string& er
     }
     text.resize(size);
     return true;
+}
+
+bool readFileBounded(const std::string& path, std::string& text, std::string& error,
+                     const FileKind& kind)
+{
+    protocol::wipe(text);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return failed(error);
+    }
+    const bool read = readBounded(fd, text, error, kind);
+    close(fd);
+    return read;
 }
 
 bool replaceFile(const std::string& path, const std::string& text, std::string& error)

@@ -27,6 +27,10 @@ inline constexpr FileKind kPlanFileKind{"plan file", std::size_t{8} << 20};
 bool readFileBounded(const std::string& path, std::string& text, std::string& error,
                      const FileKind& kind = kSettingsFileKind);
 
+// The same from an open file descriptor (standard input, say), read to its end; it stays open.
+bool readBounded(int fd, std::string& text, std::string& error,
+                 const FileKind& kind = kSettingsFileKind);
+
 // Writes `text` to `path`: into a new file beside it, synced and closed, then renamed over it, so
 // that the file at `path` is either the old one or all of the new one. Any failure (writing,
 // syncing, closing, renaming) leaves the old file as it was, removes the new one and says why in

@@ -18,6 +18,7 @@
 #include "settings/address_plan.h"
 #include "settings/camera_fields.h"
 #include "settings/field_changes.h"
+#include "settings/settings_file.h"
 #include "settings/settings_values.h"
 #include "telviq_version.h"
 #include "tests/protocol/scripted_endpoint.h"
@@ -918,4 +919,110 @@ TEST_F(Commands, OneFixedAddressForManyCamerasIsRefusedAndPasswordsAreNeverVerif
     EXPECT_EQ(out.str(), "Settings write ok!\nVerified: the camera shows the new values.\n"
                          "Passwords cannot be read back from a camera: adminPassword not "
                          "checked.\n");
+}
+
+TEST_F(Commands, ShowNamesSeveralCamerasFromOneSearchAndSaysWhichDidNotAnswer)
+{
+    const std::vector<camsim::Camera> cameras = factoryCameras(2);
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera);
+    EXPECT_EQ(
+        run({"show", "--mac", macOf(cameras[1]), "02-00-5E-10-00-09", macOf(cameras[0]), "--json"}),
+        cli::kExitNotFound);
+    EXPECT_EQ(err.str(), "telviq-cli: no camera with MAC 02-00-5E-10-00-09 answered the search\n");
+    const auto list = nlohmann::ordered_json::parse(out.str());
+    ASSERT_EQ(list.size(), 2u) << out.str();
+    EXPECT_EQ(list[0], settings::settingsJson(settings::valuesOf(cameras[1].record)));
+    EXPECT_EQ(list[1], settings::settingsJson(settings::valuesOf(cameras[0].record)));
+    EXPECT_EQ(endpoint.sends.size(), 3u) << "one search";
+
+    // --all, in the order found; the listing for people has each camera's pages.
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera, 4);
+    out.str("");
+    ASSERT_EQ(run({"show", "--all"}), cli::kExitOk);
+    EXPECT_NE(out.str().find("macAddress           " + macOf(cameras[0])), std::string::npos);
+    EXPECT_LT(out.str().find(macOf(cameras[0])), out.str().find(macOf(cameras[1])));
+    err.str("");
+    EXPECT_EQ(run({"show", macOf(cameras[0]), "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(endpoint.sends.size(), 6u);
+}
+
+// What the Ansible collection runs: the settings on standard input, cameras that hold them left
+// alone, and for each camera the fields that differ, compared after the CLI's own reading.
+TEST_F(Commands, ApplyFromStandardInputWritesOnlyTheCamerasThatDifferAndSaysWhatDiffers)
+{
+    std::vector<camsim::Camera> cameras = factoryCameras(2);
+    for (camsim::Camera& camera : cameras) {
+        camera.record.bytes[answerAt("hour")] = 6;
+        camsim::putField(camera.record, settings::field("networkType"), "2");
+    }
+    camsim::setCountedText(cameras[0].record, settings::field("cameraDescription"), "Dock");
+    cameras[0].record.bytes[answerAt("hour")] = 7;
+    // Written as people write them: "07" for 7, "dhcp" for DHCP.
+    const std::string wanted = R"({"cameraDescription": "Dock", "hour": "07",
+                                   "networkType": "dhcp"})";
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera);
+    acknowledges(cameras[1], 4);
+    standardInput(wanted);
+    EXPECT_EQ(run({"apply", "-", "--all", "--changed-only", "--json"}), cli::kExitOk) << err.str();
+    auto rows = nlohmann::ordered_json::parse(out.str());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["result"], "unchanged");
+    EXPECT_EQ(rows[0]["differences"], nlohmann::ordered_json::object());
+    EXPECT_EQ(rows[1]["result"], "acknowledged");
+    EXPECT_EQ(rows[1]["differences"], nlohmann::ordered_json::parse(R"({
+        "cameraDescription": {"before": "Camera 2", "after": "Dock"},
+        "hour": {"before": 6, "after": 7}})"));
+    auto packets = packetsSent();
+    ASSERT_EQ(packets.size(), 1u) << "only the camera that differs";
+    EXPECT_EQ(packets[0].bytes[protocol::offset::parameterMac + 5], 0x02);
+
+    // A password cannot be compared: every camera is written, and it is never printed.
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera, 5);
+    acknowledges(cameras[0], 8);
+    acknowledges(cameras[1], 9);
+    standardInput(R"({"cameraDescription": "Dock", "emailPassword": "s3cret"})");
+    out.str("");
+    EXPECT_EQ(run({"apply", "-", "--all", "--changed-only", "--json"}), cli::kExitOk) << err.str();
+    EXPECT_EQ(out.str().find("s3cret"), std::string::npos);
+    rows = nlohmann::ordered_json::parse(out.str());
+    EXPECT_EQ(rows[0]["result"], "acknowledged");
+    EXPECT_EQ(rows[0]["differences"], nlohmann::ordered_json::object());
+    packets = packetsSent();
+    ASSERT_EQ(packets.size(), 3u);
+    EXPECT_EQ(countedText(packets[1].bytes, packetAt("emailPassword")), "s3cret");
+    EXPECT_EQ(err.str(), "") << "no warning about who may read standard input";
+
+    // Check mode: nothing sent, the same rows. Cameras that did not answer or acknowledge
+    // say why in telviq-cli's words.
+    for (const camsim::Camera& camera : cameras)
+        answersFind(camera, 10);
+    standardInput(wanted);
+    out.str("");
+    EXPECT_EQ(run({"apply", "-", "--all", "--changed-only", "--json", "--dry-run"}), cli::kExitOk);
+    rows = nlohmann::ordered_json::parse(out.str());
+    EXPECT_EQ(rows[0]["result"], "unchanged");
+    EXPECT_EQ(rows[1]["result"], "not sent");
+    EXPECT_EQ(rows[1]["differences"].size(), 2u);
+    EXPECT_EQ(packetsSent().size(), 3u);
+
+    answersFind(cameras[1], 13);
+    standardInput(R"({"hour": 8})");
+    out.str("");
+    EXPECT_EQ(run({"apply", "-", "--mac", macOf(cameras[1]), "02-00-5E-10-00-09", "--json"}),
+              cli::kExitNotFound);
+    rows = nlohmann::ordered_json::parse(out.str());
+    EXPECT_EQ(rows[0]["message"], "no acknowledgement within 10 seconds");
+    EXPECT_EQ(rows[1]["message"], "no camera with MAC 02-00-5E-10-00-09 answered the search");
+    EXPECT_EQ(packetsSent().size(), 4u);
+
+    // Settings that standard input does not hold whole are refused, by line and column.
+    standardInput("{\"hour\": 7,");
+    err.str("");
+    EXPECT_EQ(run({"apply", "-", "--all"}), cli::kExitInvalidInput);
+    EXPECT_EQ(err.str().rfind("telviq-cli: standard input: line 1, column ", 0), 0u) << err.str();
+    EXPECT_EQ(endpoint.sends.size(), 16u);
 }

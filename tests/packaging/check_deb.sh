@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Makes the Debian package from a built tree into a scratch folder and checks what it holds.
+# Makes the Debian packages from a built tree into a scratch folder and checks what they hold:
+# telviq-utility (the window, the demo, the virtual cameras) and telviq-cli (the command line, its
+# manual page and the Ansible collection), which must not need Qt.
 #
 #   check_deb.sh CPACK CPACK_CONFIG VERSION
 set -euo pipefail
@@ -22,11 +24,11 @@ fail() {
 }
 shopt -s nullglob
 debs=("$work"/out/*.deb)
-[ ${#debs[@]} -eq 1 ] || { echo "FAIL: expected one .deb, found ${#debs[@]}" >&2; exit 1; }
-deb=${debs[0]}
 arch=$(dpkg --print-architecture)
-[ "$(basename "$deb")" = "telviq-utility_${version}_$arch.deb" ] ||
-    fail "package file named $(basename "$deb")"
+deb=$work/out/telviq-utility_${version}_$arch.deb
+cli_deb=$work/out/telviq-cli_${version}_$arch.deb
+[ ${#debs[@]} -eq 2 ] && [ -f "$deb" ] && [ -f "$cli_deb" ] ||
+    { echo "FAIL: expected $(basename "$deb") and $(basename "$cli_deb"), found: ${debs[*]##*/}" >&2; exit 1; }
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = telviq-utility ] || fail "Package: $(field Package)"
@@ -38,9 +40,22 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # Names only, without versions or alternatives.
 names() { echo " $(field "$1" | sed -E 's/\([^)]*\)//g; s/[,|]/ /g') "; }
 depends=$(names Depends)
-for needed in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6 telviq-cli; do
     [[ $depends == *" $needed "* ]] || fail "Depends lacks $needed: $(field Depends)"
 done
+[[ $(field Depends) == *"telviq-cli (= $version)"* ]] ||
+    fail "Depends on another version of telviq-cli: $(field Depends)"
+# telviq-cli goes on headless boxes: it may depend on what the program links and nothing else.
+cli_depends=$(dpkg-deb -f "$cli_deb" Depends | sed -E 's/\([^)]*\)//g; s/[,|]/ /g')
+[[ " $cli_depends " == *" libc6 "* ]] || fail "telviq-cli's Depends lacks libc6: $cli_depends"
+for name in $cli_depends; do
+    [[ " libc6 libstdc++6 libgcc-s1 libcsv3 " == *" $name "* ]] ||
+        fail "telviq-cli depends on $name: $(dpkg-deb -f "$cli_deb" Depends)"
+done
+[ "$(dpkg-deb -f "$cli_deb" Package)" = telviq-cli ] ||
+    fail "telviq-cli's Package: $(dpkg-deb -f "$cli_deb" Package)"
+[ "$(dpkg-deb -f "$cli_deb" Version)" = "$version" ] ||
+    fail "telviq-cli's Version: $(dpkg-deb -f "$cli_deb" Version)"
 # The theme falls back to another font, and only the demo needs the ip tool.
 recommends=$(names Recommends)
 for wanted in fonts-wine iproute2; do
@@ -49,12 +64,25 @@ for wanted in fonts-wine iproute2; do
 done
 
 dpkg-deb -c "$deb" >"$work/listing"
+dpkg-deb -c "$cli_deb" >"$work/cli.listing"
 # "MODE OWNER SIZE DATE TIME PATH": the mode and the path of every entry.
 awk '{ print $1, $6 }' "$work/listing" >"$work/entries"
+awk '{ print $1, $6 }' "$work/cli.listing" >"$work/cli.entries"
 expect() {
-    local mode=$1 path=$2
-    grep -qxF -- "$mode ./$path" "$work/entries" || fail "no $mode ./$path in the package"
+    local mode=$1 path=$2 entries=${3:-$work/entries}
+    grep -qxF -- "$mode ./$path" "$entries" || fail "no $mode ./$path in $(basename "$entries")"
 }
+# The command line, its page and the collection where Debian's ansible finds it.
+expect -rwxr-xr-x usr/bin/telviq-cli "$work/cli.entries"
+for file in share/doc/telviq-cli/copyright share/doc/telviq-cli/changelog.gz \
+    share/man/man1/telviq-cli.1.gz \
+    share/ansible/collections/ansible_collections/telviq/cameras/MANIFEST.json; do
+    expect -rw-r--r-- "usr/$file" "$work/cli.entries"
+done
+# A file in both packages would stop the second from installing.
+both=$(comm -12 <(grep -v '^d' "$work/entries" | cut -d ' ' -f 2 | sort) \
+    <(grep -v '^d' "$work/cli.entries" | cut -d ' ' -f 2 | sort))
+[ -z "$both" ] || fail "in both packages: $both"
 for program in telviq-utility telviq-virtual-cameras telviq-utility-demo; do
     expect -rwxr-xr-x "usr/bin/$program"
 done
@@ -66,7 +94,7 @@ for size in 32 48 128; do
     expect -rw-r--r-- "usr/share/icons/hicolor/${size}x$size/apps/telviq-utility.png"
 done
 awk '$2 !~ /^\.\/(usr\/.*)?$/ { print "FAIL: outside /usr: " $2; bad = 1 } END { exit bad }' \
-    "$work/entries" >&2 || failures=$((failures + 1))
+    "$work/entries" "$work/cli.entries" >&2 || failures=$((failures + 1))
 # A manual page for every program.
 for program in $(sed -n 's|^[^ ]* \./usr/bin/\(.\+\)$|\1|p' "$work/entries"); do
     expect -rw-r--r-- "usr/share/man/man1/$program.1.gz"
@@ -74,6 +102,7 @@ done
 
 dpkg-deb -x "$deb" "$work/root"
 root=$work/root
+dpkg-deb -x "$cli_deb" "$work/cli-root"
 for size in 32 48 128; do
     png=$root/usr/share/icons/hicolor/${size}x$size/apps/telviq-utility.png
     [ -f "$png" ] || continue
@@ -114,8 +143,8 @@ else
     fail "expected one metainfo file, found ${#metainfo[@]}"
 fi
 
-# Every program and library shipped is built with Debian's hardening. hardening-check says
-# "unknown" where a build leaves nothing to see (stack clash probes only come with large
+# Every program and library of both packages is built with Debian's hardening. hardening-check
+# says "unknown" where a build leaves nothing to see (stack clash probes only come with large
 # frames), and "no" only for what is missing.
 if command -v hardening-check >/dev/null; then
     elves=0
@@ -124,10 +153,10 @@ if command -v hardening-check >/dev/null; then
         elves=$((elves + 1))
         report=$(hardening-check "$file" 2>&1) || true
         if grep -E ': no\b' <<<"$report" | grep -vqF '(ignored)'; then
-            echo "${report//"$root"/}" >&2
-            fail "hardening-check: ${file#"$root"/} is not hardened"
+            echo "${report//"$work"\//}" >&2
+            fail "hardening-check: ${file#"$work"/} is not hardened"
         fi
-    done < <(find "$root" -type f -print0)
+    done < <(find "$root" "$work/cli-root" -type f -print0)
     [ "$elves" -gt 0 ] || fail "hardening-check found no program to look at"
 else
     fail "hardening-check is missing (package devscripts)"
@@ -138,7 +167,7 @@ checked=(hardening-check)
 if command -v lintian >/dev/null; then
     # Root gets a notice on standard error that is not about the package. Informational tags
     # are let through, but not those about hardening.
-    lintian -I "$deb" >"$work/lintian.out" 2>/dev/null || true
+    lintian -I "$deb" "$cli_deb" >"$work/lintian.out" 2>/dev/null || true
     grep -E '^[EW]: ' "$work/lintian.out" >&2 && fail "lintian"
     grep -E '^.: [^ ]+: hardening-' "$work/lintian.out" >&2 && fail "lintian: hardening"
     checked+=(lintian)
@@ -161,8 +190,10 @@ fi
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed; package listing:" >&2
-    cat "$work/listing" >&2
+    cat "$work/listing" "$work/cli.listing" >&2
     exit 1
 fi
 echo "ok: $(basename "$deb"), $(wc -l <"$work/listing") entries, Depends: $(field Depends)"
+echo "ok: $(basename "$cli_deb"), $(wc -l <"$work/cli.listing") entries, Depends:" \
+    "$(dpkg-deb -f "$cli_deb" Depends)"
 echo "checked with: ${checked[*]:-no validator (none installed)}"
