@@ -1173,15 +1173,19 @@ int dialogWrite(NetnsLab& lab, const std::string& camerasProgram, int runs)
                     "ipAddress = 198.18.1.100\nsubnetMask = 255.255.255.0\n"
                     "gateway = 198.18.1.1\nusedIPAddress = 198.18.1.100\n";
     }
-    lab.stopAll();
-    const pid_t cameras = lab.spawnInCam({camerasProgram, "--file", path});
-    const bool ready = cameras >= 0 && lab.waitForLog(cameras, "ready", std::chrono::seconds(10));
-    std::remove(path);
-    if (!ready)
-        fail("the virtual cameras did not start: " + lab.logOf(cameras));
-    lab.enterPc();
-    if (!lab.error().empty())
-        fail(lab.error());
+    // Each run finds the cameras as they come out of the box: a camera keeps the address a run
+    // gave it, and the next plan would start past it.
+    const auto startFactoryCameras = [&] {
+        lab.leave();
+        lab.stopAll();
+        const pid_t cameras = lab.spawnInCam({camerasProgram, "--file", path});
+        if (cameras < 0 || !lab.waitForLog(cameras, "ready", std::chrono::seconds(10)))
+            fail("the virtual cameras did not start: " + lab.logOf(cameras));
+        lab.enterPc();
+        if (!lab.error().empty())
+            fail(lab.error());
+    };
+    startFactoryCameras();
 
     const std::string name =
         "Assign Addresses, " + std::to_string(kCameras) + " cameras at one factory address";
@@ -1199,6 +1203,8 @@ int dialogWrite(NetnsLab& lab, const std::string& camerasProgram, int runs)
     std::unique_ptr<TForm1> form = openWindow(adapters);
     auto* list = form->findChild<QTreeWidget*>("listIpCamera");
     for (int run = 0; run < runs; ++run) {
+        if (run > 0)
+            startFactoryCameras();
         form->findChild<QPushButton*>("cmdFind")->click();
         idle();
         if (list->topLevelItemCount() != kCameras)
@@ -1250,6 +1256,7 @@ int dialogWrite(NetnsLab& lab, const std::string& camerasProgram, int runs)
     form.reset();
     lab.leave();
     lab.stopAll();
+    std::remove(path);
     printTable({shown, done, acknowledged, moved});
     return 0;
 }
