@@ -28,6 +28,9 @@ if [ "${1:-}" = --inside ]; then
     debs=()
     for file in "$@"; do debs+=("/tmp/$file"); done
     in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
+    # The programs under test run without a network of their own making: only apt needs one.
+    offline_in_root() { unshare --net -- chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+        HOME=/root LANG=C.UTF-8 "$@"; }
     packages() { in_root dpkg-query -W -f '${Package}\n' | sort; }
     megabytes() { du -sxm "$root" | cut -f 1; }
     failed=0
@@ -44,9 +47,12 @@ if [ "${1:-}" = --inside ]; then
     in_root apt-get clean
     packages >"$report.after"
     comm -13 "$report.before" "$report.after" >"$report.new"
-    # shellcheck disable=SC2046 # one package name a line
-    kib=$(in_root dpkg-query -W -f '${Installed-Size}\n' $(cat "$report.new") |
-        awk '{ s += $1 } END { print s }')
+    kib=0
+    if [ -s "$report.new" ]; then
+        # shellcheck disable=SC2046 # one package name a line
+        kib=$(in_root dpkg-query -W -f '${Installed-Size}\n' $(cat "$report.new") |
+            awk '{ s += $1 } END { print s }')
+    fi
     {
         echo "apt installed $(wc -l <"$report.new") packages, $(awk -v k="$kib" \
             'BEGIN { printf "%.1f", k / 1024 }') MB by their" \
@@ -70,8 +76,8 @@ if [ "${1:-}" = --inside ]; then
     for program in telviq-utility telviq-cli telviq-virtual-cameras; do
         in_root test -x "/usr/bin/$program" || continue
         status=0
-        said=$(in_root env QT_QPA_PLATFORM=offscreen timeout 10 "$program" --version 2>&1) ||
-            status=$?
+        said=$(offline_in_root env QT_QPA_PLATFORM=offscreen timeout 10 "$program" --version \
+            2>&1) || status=$?
         if [ "$status" -eq 0 ] && [ -n "$said" ]; then
             echo "ok: $program --version: $said" >>"$report"
         else
@@ -86,7 +92,7 @@ if [ "${1:-}" = --inside ]; then
     fi
     # Still running after two seconds is what is wanted (timeout's 124).
     status=0
-    said=$(in_root env QT_QPA_PLATFORM=offscreen timeout 2 telviq-utility 2>&1) || status=$?
+    said=$(offline_in_root env QT_QPA_PLATFORM=offscreen timeout 2 telviq-utility 2>&1) || status=$?
     said=$(echo "$said" | grep -v 'XDG_RUNTIME_DIR' || true)
     if [ "$status" -eq 124 ]; then
         echo "ok: the window ran offscreen for 2 s${said:+; it said: $said}" >>"$report"
@@ -101,7 +107,8 @@ fi
 command -v mmdebstrap >/dev/null || die "needs mmdebstrap (apt-get install mmdebstrap)"
 
 work=$(mktemp -d /tmp/telviq-pristine.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# A root left behind by a killed mmdebstrap may still have /proc, /sys and /dev mounted in it.
+trap 'rm -rf --one-file-system "$work"' EXIT
 debs=("$@")
 if [ ${#debs[@]} -eq 0 ]; then
     build=${BUILD_DIR:-$top/build}
@@ -147,7 +154,7 @@ for deb in "${debs[@]}"; do
     : >"$report"
     status=0
     start=$SECONDS
-    rm -rf "$work/root"
+    rm -rf --one-file-system "$work/root"
     mmdebstrap --variant=apt --mode=root "${hooks[@]}" \
         --customize-hook="bash $(printf %q "$self") --inside \"\$1\" $report $package ${names[*]}" \
         bookworm "$work/root" "${sources[@]}" >"$work/mmdebstrap.log" 2>&1 || status=$?
