@@ -12,21 +12,28 @@ namespace {
 // A flood between two packets must not hold the batch back: the rest waits for the end.
 constexpr int kMostReadBetweenSends = 64;
 
-} // namespace
-
-WriteOutcome writeSettings(net::DatagramEndpoint& endpoint, const ParameterPacket& packet,
-                           std::int32_t ackWaitSeconds, const TickSource& ticks)
+// The endpoint made ready to broadcast parameter packets, with what is already queued on it (a
+// late answer to the last Find, a stale acknowledgement) dropped: it cannot answer a packet not
+// yet sent.
+void prepareForParameters(net::DatagramEndpoint& endpoint,
+                          std::array<std::uint8_t, kAckBufferSize>& room, const TickSource& ticks)
 {
     endpoint.setActive(true);
     endpoint.setBroadcastEnabled(true);
     endpoint.setHost("255.255.255.255");
     endpoint.setPort(kParameterPort);
+    dropQueuedDatagrams(endpoint, room.data(), kAckBufferSize, ticks);
+}
 
+} // namespace
+
+WriteOutcome writeSettings(net::DatagramEndpoint& endpoint, const ParameterPacket& packet,
+                           std::int32_t ackWaitSeconds, const TickSource& ticks)
+{
     // Datagrams from any sender are appended until 22 bytes are in; whatever came first decides.
-    // So what is already queued (a late answer to the last Find, a stale acknowledgement) goes
-    // before the packet does: it cannot answer it.
+    // So what is already queued goes before the packet does.
     std::array<std::uint8_t, kAckBufferSize> answer{};
-    dropQueuedDatagrams(endpoint, answer.data(), kAckBufferSize, ticks);
+    prepareForParameters(endpoint, answer, ticks);
 
     endpoint.SendDatagram(packet.bytes.data(), static_cast<std::int32_t>(packet.bytes.size()));
 
@@ -94,13 +101,8 @@ std::vector<BatchOutcome> writeSettingsToMany(net::DatagramEndpoint& endpoint,
     std::vector<BatchOutcome> outcomes(packets.size(), BatchOutcome::notSent);
     if (packets.empty())
         return outcomes;
-    endpoint.setActive(true);
-    endpoint.setBroadcastEnabled(true);
-    endpoint.setHost("255.255.255.255");
-    endpoint.setPort(kParameterPort);
-
     std::array<std::uint8_t, kAckBufferSize> answer{};
-    dropQueuedDatagrams(endpoint, answer.data(), kAckBufferSize, ticks);
+    prepareForParameters(endpoint, answer, ticks);
 
     AckMatcher matcher(packets);
     std::size_t sent = 0;
