@@ -40,6 +40,14 @@ AssignAddressesDialog::AssignAddressesDialog(BatchContext context, QWidget* pare
     ui->txtSubnetMask->setText(QString::fromStdString(start.mask));
     ui->txtGateway->setText(QString::fromStdString(start.gateway));
     ui->txtDnsServer->setText(QString::fromStdString(start.dns));
+    {
+        const QSignalBlocker quiet(ui->listCameras);
+        const std::vector<bool> needing =
+            camerasNeedingAddresses(*context_.adapters, cameras_, start);
+        for (std::size_t i = 0; i < cameras_.size(); ++i)
+            ui->listCameras->topLevelItem(static_cast<int>(i))
+                ->setCheckState(0, needing[i] ? Qt::Checked : Qt::Unchecked);
+    }
 
     for (QLineEdit* edit :
          {ui->txtFirstAddress, ui->txtSubnetMask, ui->txtGateway, ui->txtDnsServer})

@@ -60,6 +60,29 @@ std::string cameraName(const protocol::CameraRecord& record)
            (text.empty() ? "" : " (" + text + ")");
 }
 
+std::vector<bool> camerasNeedingAddresses(const hostnet::HostAdapterInfo& adapters,
+                                          const std::vector<ListedCamera>& cameras,
+                                          const AddressFields& start)
+{
+    const auto first = net::readStrictIpv4(start.first);
+    const auto mask = net::readStrictIpv4(start.mask);
+    const std::vector<net::Ipv4Bytes> pc = pcAddresses(adapters);
+    std::map<std::uint32_t, std::size_t> users;
+    for (const ListedCamera& camera : cameras)
+        ++users[net::ipv4Word(settings::usedAddress(camera.record))];
+
+    std::vector<bool> needing;
+    for (const ListedCamera& camera : cameras) {
+        const net::Ipv4Bytes used = settings::usedAddress(camera.record);
+        needing.push_back(users[net::ipv4Word(used)] > 1 ||
+                          std::find(pc.begin(), pc.end(), used) != pc.end() ||
+                          (first && mask && !net::Ipv4Subnet{*first, *mask}.holdsHost(used)));
+    }
+    if (std::find(needing.begin(), needing.end(), true) == needing.end())
+        needing.assign(cameras.size(), true);
+    return needing;
+}
+
 std::vector<net::Ipv4Bytes> pcAddresses(const hostnet::HostAdapterInfo& adapters)
 {
     std::vector<net::Ipv4Bytes> own;

@@ -44,6 +44,16 @@ struct AddressFields {
 AddressFields addressDefaults(const hostnet::HostAdapterInfo& adapters,
                               const std::vector<ListedCamera>& cameras);
 
+// Which cameras Assign Addresses starts with checked: those that need an address of their own.
+// That is a camera whose address in use another camera of the list uses too (a factory
+// address), one of the PC's, or no host of the subnet the fields start with (none at all,
+// another network's). A camera alone at its address in that subnet has its address already, and
+// the plan steps round it. When no camera needs one, every camera starts checked, for a new plan
+// of the lot.
+std::vector<bool> camerasNeedingAddresses(const hostnet::HostAdapterInfo& adapters,
+                                          const std::vector<ListedCamera>& cameras,
+                                          const AddressFields& start);
+
 // The PC's own addresses, which no camera may be given.
 std::vector<net::Ipv4Bytes> pcAddresses(const hostnet::HostAdapterInfo& adapters);
 

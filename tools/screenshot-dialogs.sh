@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Pictures of the camera list's Assign Addresses dialog in the demo, for the documentation:
 #
-#   docs/screenshot-assign-plan.png      the plan for the demo's four new cameras (and the lobby
-#                                        camera, which never acknowledges), as a first address is
-#                                        typed
+#   docs/screenshot-assign-plan.png      the plan for the demo's cameras that need an address
+#                                        (and the lobby camera, which never acknowledges), as a
+#                                        first address is typed
 #   docs/screenshot-assign-written.png   the same after Write and the Find that follows it
 #
 # The utility runs on a private X display inside the pc side of a two-namespace lab
@@ -119,13 +119,13 @@ eval "$(xdotool getwindowgeometry --shell "$dialog")"
 dlg_x=$X
 dlg_y=$Y
 
-# The list's rows, first to last, as the demo's cameras answer: keep the lobby camera (5) and the
-# four new ones (9 to 12) checked. A click on the first row's description selects it; Space
-# toggles the check box of the row the cursor is on.
+# The list's rows, first to last, as the demo's cameras answer. Those that need an address start
+# checked: the gatehouse camera in another subnet (6), the two stairwell cameras that share one
+# (7, 8) and the four new ones (9 to 12). The lobby camera (5) is checked as well. A click on the
+# first row's description selects it; Space toggles the check box of the row the cursor is on.
 xdotool mousemove "$((dlg_x + 120))" "$((dlg_y + 205))" click 1
 sleep 0.3
-for key in space Down space Down space Down space Down Down space Down space Down space Down \
-    Down Down Down Down space; do
+for key in Down Down Down Down space; do
     xdotool key "$key"
 done
 sleep 0.3

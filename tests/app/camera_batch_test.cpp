@@ -143,16 +143,25 @@ TEST_F(WindowTest, AssignAddressesPlansAsTypedAndWritesEachCheckedCameraOnce)
         EXPECT_EQ(column(dialog, 2), (QStringList{"00-11-22-33-44-13", "00-11-22-33-44-11",
                                                   "00-11-22-33-44-30", "00-11-22-33-44-12"}));
 
-        // Each key plans again: the cameras in MAC order, from the first address up.
+        // The cameras at the factory address start checked; the office, alone at its address in
+        // the PC's subnet, has its address already and does not.
+        QStringList checks;
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            checks << (list->topLevelItem(row)->checkState(0) == Qt::Checked ? "x" : "");
+        EXPECT_EQ(checks, (QStringList{"x", "x", "", "x"}));
+
+        // Each key plans again: the cameras in MAC order, from the first address up, round the
+        // office's, which no other camera may get.
         retype(first, "198.51.100.19");
-        EXPECT_EQ(column(dialog, kNewAddress), (QStringList{"198.51.100.21", "198.51.100.19",
-                                                            "198.51.100.22", "198.51.100.20"}));
-        // Unchecked (Space, wherever the cursor is in the row), the office keeps its address,
-        // which no other camera may then get.
+        const QStringList officeKept{"198.51.100.22", "198.51.100.19", "", "198.51.100.21"};
+        EXPECT_EQ(column(dialog, kNewAddress), officeKept);
+        // Checked (Space, wherever the cursor is in the row), the office gets one too.
         list->setCurrentItem(list->topLevelItem(2), 1);
         QTest::keyClick(list, Qt::Key_Space);
-        EXPECT_EQ(column(dialog, kNewAddress),
-                  (QStringList{"198.51.100.22", "198.51.100.19", "", "198.51.100.21"}));
+        EXPECT_EQ(column(dialog, kNewAddress), (QStringList{"198.51.100.21", "198.51.100.19",
+                                                            "198.51.100.22", "198.51.100.20"}));
+        QTest::keyClick(list, Qt::Key_Space);
+        EXPECT_EQ(column(dialog, kNewAddress), officeKept);
         EXPECT_TRUE(write->isEnabled());
 
         // A plan that cannot be written says why, beside the fields.
@@ -216,11 +225,12 @@ TEST_F(WindowTest, AssignAddressesPlansAsTypedAndWritesEachCheckedCameraOnce)
 TEST_F(WindowTest, CancelStopsTheWriteBeforeTheRestAreSent)
 {
     build();
-    camerasTakeWrites({factoryCamera(0x11, "A"), factoryCamera(0x12, "B"), factoryCamera(0x13, "C"),
-                       factoryCamera(0x14, "D")});
-    click("cmdFind");
     for (const bool byEscape : {false, true}) {
         SCOPED_TRACE(byEscape ? "Escape" : "Cancel");
+        fleet.clear();
+        camerasTakeWrites({factoryCamera(0x11, "A"), factoryCamera(0x12, "B"),
+                           factoryCamera(0x13, "C"), factoryCamera(0x14, "D")});
+        click("cmdFind");
         const std::size_t sendsBefore = endpoint->sent.size();
         ASSERT_TRUE(withDialogOfMenu(kAssignAddresses, "AssignAddresses", [&](QDialog& dialog) {
             endpoint->onSend = [&] {
