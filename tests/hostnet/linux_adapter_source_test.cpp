@@ -178,7 +178,11 @@ TEST(LinuxAdapterSource, FedInterfacesBecomeAdaptersInIndexOrder)
         interface(4, "wlan0", ARPHRD_ETHER, false, "198.51.100.20"), // no carrier
         interface(2, "eth0", ARPHRD_ETHER, true, ""),                // no IPv4 address
     };
-    LinuxAdapterSource source(writeTempFile("route", routes), "/nonexistent/resolv.conf",
+    const struct RemovedAtEnd {
+        std::string path;
+        ~RemovedAtEnd() { std::remove(path.c_str()); }
+    } routeFile{writeTempFile("route", routes)};
+    LinuxAdapterSource source(routeFile.path, "/nonexistent/resolv.conf",
                               "/nonexistent/upstream.conf", [&](std::vector<InterfaceFacts>& out) {
                                   out = interfaces;
                                   return true;
