@@ -167,7 +167,8 @@ checked=(hardening-check)
 if command -v lintian >/dev/null; then
     # Root gets a notice on standard error that is not about the package. Informational tags
     # are let through, but not those about hardening.
-    lintian -I "$deb" "$cli_deb" >"$work/lintian.out" 2>/dev/null || true
+    # Its own scratch folders (mldbm-elf-*) go into ours, which the trap removes.
+    TMPDIR=$work lintian -I "$deb" "$cli_deb" >"$work/lintian.out" 2>/dev/null || true
     grep -E '^[EW]: ' "$work/lintian.out" >&2 && fail "lintian"
     grep -E '^.: [^ ]+: hardening-' "$work/lintian.out" >&2 && fail "lintian: hardening"
     checked+=(lintian)
