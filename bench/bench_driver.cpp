@@ -888,7 +888,7 @@ void fleetFromTheCommandLine(const std::string& cli, const std::string& spread, 
     }
 
     Measure applyTime = measure(name + ": `apply --all --verify` time", "s", "", {});
-    Measure written = measure(name + ": `apply --all --verify` rows \"Settings write ok!\"", "",
+    Measure written = measure(name + ": `apply --all --verify` rows \"acknowledged\"", "",
                               std::to_string(fleetSize) + " in every run", everyOne);
     written.higherIsBetter = true;
     Measure verified = measure(name + ": `apply --all --verify` cameras showing the new values", "",
@@ -905,7 +905,8 @@ void fleetFromTheCommandLine(const std::string& cli, const std::string& spread, 
         std::ofstream(path) << "{\"cameraDescription\": \"Fleet " << run + 1 << "\"}\n";
         const Ran apply = runToEnd({cli, "apply", path, "--all", "--verify"});
         applyTime.values.push_back(apply.ms);
-        written.values.push_back(static_cast<double>(occurrences(apply.out, "Settings write ok!")));
+        // A row ends in its outcome; the summary line ends "cameras acknowledged.".
+        written.values.push_back(static_cast<double>(occurrences(apply.out, " acknowledged\n")));
         verified.values.push_back(
             static_cast<double>(occurrences(apply.out, "shows the new values")));
         status.values.push_back(apply.status);
