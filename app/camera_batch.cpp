@@ -194,14 +194,12 @@ AddressPlanView planOfFields(const AddressFields& fields, const std::vector<List
         for (const settings::PlanRow& row : *fileRows)
             if (macs.erase(row.mac) > 0)
                 rows.push_back(row);
-        if (!macs.empty()) {
-            for (const protocol::CameraRecord* camera : chosen)
-                if (macs.count(protocol::macAddress(*camera)) > 0) {
-                    view.problem = sentence(cameraName(*camera) +
-                                            " is checked, but the plan file gives it no address");
-                    return view;
-                }
-        }
+        for (const protocol::CameraRecord* camera : chosen)
+            if (macs.count(protocol::macAddress(*camera)) > 0) {
+                view.problem = sentence(cameraName(*camera) +
+                                        " is checked, but the plan file gives it no address");
+                return view;
+            }
         planned = settings::planFromRows(rows, answered, view.rules, plan, error);
     }
     if (!planned) {

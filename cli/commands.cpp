@@ -915,7 +915,7 @@ int commandAddress(const Options& o, Environment& env)
         write.mac = protocol::macAddress(*write.record);
         write.newAddress = plan.cameras[i].address;
         write.changes = settings::addressChanges(plan.cameras[i].address, rules);
-        write.unchanged = holdsAlready(*write.record, write.changes);
+        write.unchanged = settings::showsChanges(*write.record, write.changes);
     }
     prepareWrites(writes);
     for (const CameraWrite& write : writes) {

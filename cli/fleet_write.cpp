@@ -15,6 +15,13 @@ namespace cli {
 
 namespace {
 
+// A camera that answered, passes Save's checks and does not hold the changes already: its packet
+// goes out, or with --dry-run is shown.
+bool goesOut(const CameraWrite& write)
+{
+    return write.record != nullptr && !write.refusal && !write.unchanged;
+}
+
 const char* resultText(const CameraWrite& write)
 {
     if (write.record == nullptr)
@@ -101,14 +108,12 @@ nlohmann::ordered_json rowJson(const CameraWrite& write, const FleetOptions& opt
     }
     if (write.newAddress)
         row["ipAddress"] = net::formatIpv4(*write.newAddress);
-    row["result"] = options.dryRun && write.record && !write.refusal && !write.unchanged
-                        ? "not sent"
-                        : resultText(write);
+    row["result"] = options.dryRun && goesOut(write) ? "not sent" : resultText(write);
     if (const auto message = rowMessage(write, options, ackWaitSeconds))
         row["message"] = *message;
     if (write.record && !write.refusal)
         row["differences"] = changedFields(*write.record, write.changes);
-    if (options.dryRun && write.record && !write.refusal && !write.unchanged) {
+    if (options.dryRun && goesOut(write)) {
         nlohmann::ordered_json packet = nlohmann::ordered_json::object();
         for (const auto& [name, value] : describePacket(write.packet))
             packet[name] = value;
@@ -215,12 +220,6 @@ std::vector<std::string> differences(const std::vector<settings::FieldChange>& c
     return found;
 }
 
-bool holdsAlready(const protocol::CameraRecord& record,
-                  const std::vector<settings::FieldChange>& changes)
-{
-    return settings::showsChanges(record, changes);
-}
-
 nlohmann::ordered_json changedFields(const protocol::CameraRecord& record,
                                      const std::vector<settings::FieldChange>& changes)
 {
@@ -249,7 +248,7 @@ void leaveAloneWhereHeld(std::vector<CameraWrite>& writes, const FleetOptions& o
                 return change.field->kind == settings::FieldKind::password;
             });
         if (write.record != nullptr && !givesPassword)
-            write.unchanged = holdsAlready(*write.record, write.changes);
+            write.unchanged = settings::showsChanges(*write.record, write.changes);
     }
 }
 
@@ -282,7 +281,7 @@ void runWrites(std::vector<CameraWrite>& writes, const FleetOptions& options, En
     std::vector<protocol::ParameterPacket> packets;
     std::vector<CameraWrite*> sent;
     for (CameraWrite& write : writes) {
-        if (write.record != nullptr && !write.refusal && !write.unchanged) {
+        if (goesOut(write)) {
             packets.push_back(write.packet);
             sent.push_back(&write);
         }
@@ -351,12 +350,12 @@ int reportWrites(const std::vector<CameraWrite>& writes, const FleetOptions& opt
         }
         if (write.refusal)
             line += oneLine(settings::invalidInputMessage(*write.refusal));
-        else if (options.dryRun && write.record && !write.unchanged)
+        else if (options.dryRun && goesOut(write))
             line += "not sent";
         else
             line += resultText(write);
         env.out << shown(line) << "\n";
-        if (options.dryRun && write.record && !write.refusal && !write.unchanged)
+        if (options.dryRun && goesOut(write))
             for (const auto& [name, value] : describePacket(write.packet))
                 env.out << "    " << padded(name, 21) << value << "\n";
         if (write.outcome) {

@@ -76,10 +76,6 @@ std::vector<std::string> differences(const std::vector<settings::FieldChange>& c
                                      const settings::SettingsValues& sent,
                                      const protocol::CameraRecord& now);
 
-// Whether the camera shows every change already (passwords, which it never shows, aside).
-bool holdsAlready(const protocol::CameraRecord& record,
-                  const std::vector<settings::FieldChange>& changes);
-
 // The fields the changes would give another value, each as {"before": ..., "after": ...} with
 // the values as `show --json` prints them; passwords are never among them.
 nlohmann::ordered_json changedFields(const protocol::CameraRecord& record,
