@@ -21,13 +21,7 @@ cameras=$build/tools/virtual-cameras/telviq-virtual-cameras
 docs=$top/docs
 . "$top/tools/xvfb-lib.sh"
 
-[ "$(id -u)" -eq 0 ] || { echo "network namespaces need root" >&2; exit 1; }
-for file in "$program" "$cameras"; do
-    [ -x "$file" ] || { echo "no $file: build the project first" >&2; exit 1; }
-done
-for tool in Xvfb xdotool import ip; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (xvfb, xdotool, imagemagick, iproute2)" >&2; exit 1; }
-done
+xvfb_require --namespaces "$program" "$cameras"
 
 display=$(xvfb_free_display 91 150) || { echo "no free X display" >&2; exit 1; }
 

@@ -23,13 +23,7 @@ camera_file=$top/tools/virtual-cameras/demo-cameras.conf
 docs=$top/docs
 . "$top/tools/xvfb-lib.sh"
 
-[ "$(id -u)" -eq 0 ] || { echo "network namespaces need root" >&2; exit 1; }
-for file in "$program" "$cameras"; do
-    [ -x "$file" ] || { echo "no $file: build the project first" >&2; exit 1; }
-done
-for tool in Xvfb xdotool import ip; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (xvfb, xdotool, imagemagick, iproute2)" >&2; exit 1; }
-done
+xvfb_require --namespaces "$program" "$cameras"
 
 display=$(xvfb_free_display 91 150) || { echo "no free X display" >&2; exit 1; }
 

@@ -15,10 +15,7 @@ program=$build/app/telviq-utility
 output=${1:-$top/docs/screenshot-window.png}
 . "$top/tools/xvfb-lib.sh"
 
-[ -x "$program" ] || { echo "no $program: build the project first" >&2; exit 1; }
-for tool in Xvfb xdotool import; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (xvfb, xdotool, imagemagick)" >&2; exit 1; }
-done
+xvfb_require "$program"
 
 display=$(xvfb_free_display 91 150) || { echo "no free X display" >&2; exit 1; }
 

@@ -43,3 +43,21 @@ xvfb_wait_window() {
     echo "the window did not show${hint:+ ($hint)}" >&2
     return 1
 }
+
+# For the screenshot scripts: ends the script, saying why, unless each PROGRAM is built and Xvfb,
+# xdotool and import are installed. With --namespaces first, also root and the ip tool.
+xvfb_require() {
+    local tools=(Xvfb xdotool import) file tool
+    if [ "${1:-}" = --namespaces ]; then
+        shift
+        [ "$(id -u)" -eq 0 ] || { echo "network namespaces need root" >&2; exit 1; }
+        tools+=(ip)
+    fi
+    for file in "$@"; do
+        [ -x "$file" ] || { echo "no $file: build the project first" >&2; exit 1; }
+    done
+    for tool in "${tools[@]}"; do
+        command -v "$tool" >/dev/null ||
+            { echo "$tool is missing (xvfb, xdotool, imagemagick, iproute2)" >&2; exit 1; }
+    done
+}
